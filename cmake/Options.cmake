@@ -1,0 +1,21 @@
+# Compiler warnings, sanitizers and Windows runtime linkage, applied through
+# the interface target zavaded_options that every target of ours links.
+add_library(zavaded_options INTERFACE)
+target_compile_options(zavaded_options INTERFACE
+  -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wsign-conversion -Wformat=2
+  -Wnon-virtual-dtor -Wold-style-cast -Wcast-align
+  $<$<BOOL:${ZAVADED_WERROR}>:-Werror>)
+
+if(ZAVADED_SANITIZE)
+  target_compile_options(zavaded_options INTERFACE
+    -fsanitize=${ZAVADED_SANITIZE} -fno-omit-frame-pointer -fno-sanitize-recover=all)
+  target_link_options(zavaded_options INTERFACE -fsanitize=${ZAVADED_SANITIZE})
+endif()
+
+if(WIN32)
+  # Self-contained binaries: no libstdc++, libgcc or winpthread DLLs to ship.
+  target_link_options(zavaded_options INTERFACE -static-libgcc -static-libstdc++
+    -Wl,-Bstatic,--whole-archive -lwinpthread -Wl,--no-whole-archive,-Bdynamic)
+  target_compile_definitions(zavaded_options INTERFACE WIN32_LEAN_AND_MEAN NOMINMAX
+    _WIN32_WINNT=0x0601)
+endif()

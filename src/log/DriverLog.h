@@ -1,0 +1,84 @@
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <deque>
+#include <mutex>
+#include <string>
+
+#include "ZavaDED.h"
+#include "platform/CriticalSection.h"
+
+#if defined(__clang__)
+#define ZAVADED_PRINTF(fmt, first) __attribute__((format(printf, fmt, first)))
+#else
+#define ZAVADED_PRINTF(fmt, first) __attribute__((format(gnu_printf, fmt, first)))
+#endif
+
+// The process-wide log, and the driver-wide state that must live from module
+// load to unload: the host's system path and the count of initialize calls.
+// Messages go to the debugger output, the host's message callback and the log
+// file "zavaDED.log" in the system path, each by its own level switch.
+class DriverLog {
+  public:
+    static constexpr std::size_t kMessageCapacity = 1024;  // with the terminating zero
+    static constexpr std::size_t kFlushThreshold = 100;    // pending lines kept before a write
+    static constexpr std::size_t kMaxPendingLines = 10000;
+
+    static DriverLog& Instance();
+
+    DriverLog() = default;
+    ~DriverLog();
+    DriverLog(const DriverLog&) = delete;
+    DriverLog& operator=(const DriverLog&) = delete;
+
+    MessageProc GetMessageProc() const { return messageProc.load(std::memory_order_acquire); }
+    void SetMessageProc(MessageProc proc) { messageProc.store(proc, std::memory_order_release); }
+
+    std::string SystemPath() const;
+    void SetSystemPath(const std::string& path);
+    // The INI parameter file in the system path.
+    std::string IniFilePath() const;
+    // The log file in the system path.
+    std::string LogFilePath() const;
+
+    int RefCount() const { return refCount; }
+    void SetRefCount(int count) { refCount = count; }
+
+    int LogLevel() const { return logLevel.load(std::memory_order_relaxed); }
+    void SetLogLevel(int level) { logLevel.store(level, std::memory_order_relaxed); }
+    int DebugView() const { return debugView.load(std::memory_order_relaxed); }
+    void SetDebugView(int level) { debugView.store(level, std::memory_order_relaxed); }
+    bool LogIntoFile() const { return logIntoFile.load(std::memory_order_relaxed); }
+    void SetLogIntoFile(bool on) { logIntoFile.store(on, std::memory_order_relaxed); }
+
+    // Stamps a message and queues it for the log file; the file is written
+    // once more than kFlushThreshold lines are pending. A null message forces
+    // the write.
+    void AddFileLine(const char* message, const char* source, bool noFlush);
+    // Appends every pending line to the log file.
+    void FlushFile();
+
+    std::size_t PendingLineCount() const;
+
+  private:
+    std::atomic<MessageProc> messageProc{nullptr};
+    std::string systemPath;
+    int refCount = 0;
+    std::atomic<int> logLevel{1};
+    std::atomic<bool> logIntoFile{false};
+    std::atomic<int> debugView{1};
+    mutable platform::CriticalSection fileLock;  // guards pendingLines, droppedLines and the file
+    std::deque<std::string> pendingLines;
+    std::size_t droppedLines = 0;
+    mutable std::mutex pathLock;  // systemPath is read by grab threads as they log
+};
+
+// Reports one printf-style message at a level: 1 errors and key events, 2
+// entering and leaving, 3 detail, 4 per-row trace.
+void LogMessage(DriverLog& log, int level, const char* format, ...) ZAVADED_PRINTF(3, 4);
+
+// For "%s" arguments that may be null.
+inline const char* TextOrNull(const char* text) {
+    return text != nullptr ? text : "(null)";
+}

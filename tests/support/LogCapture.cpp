@@ -1,0 +1,108 @@
+#include "LogCapture.h"
+
+#include <algorithm>
+#include <mutex>
+
+#include "platform/DebugOutput.h"
+
+namespace testing_support {
+namespace {
+
+std::mutex captureLock;
+std::vector<std::string> callbackTexts;  // prefix, message, prefix, message, ...
+std::vector<std::string> debugTexts;
+platform::LocalTime fixedTime;
+
+void DebugSink(const char* text) {
+    std::lock_guard<std::mutex> lock(captureLock);
+    debugTexts.emplace_back(text);
+}
+
+platform::LocalTime FixedNow() {
+    return fixedTime;
+}
+
+void ResetLog(DriverLog& log) {
+    log.SetMessageProc(nullptr);
+    log.SetLogLevel(1);
+    log.SetDebugView(1);
+    log.SetLogIntoFile(false);
+    log.SetSystemPath("");
+}
+
+}  // namespace
+
+void LogCapture::MessageProcForTest(const char* text) {
+    std::lock_guard<std::mutex> lock(captureLock);
+    callbackTexts.emplace_back(text != nullptr ? text : "");
+}
+
+LogCapture::LogCapture(int logLevel, int debugView) {
+    Clear();
+    DriverLog& log = DriverLog::Instance();
+    ResetLog(log);
+    log.SetLogLevel(logLevel);
+    log.SetDebugView(debugView);
+    log.SetMessageProc(&LogCapture::MessageProcForTest);
+    platform::SetDebugOutputSinkForTesting(&DebugSink);
+}
+
+LogCapture::~LogCapture() {
+    ResetLog(DriverLog::Instance());
+    platform::SetDebugOutputSinkForTesting(nullptr);
+}
+
+std::vector<std::string> LogCapture::Messages() const {
+    std::lock_guard<std::mutex> lock(captureLock);
+    std::vector<std::string> messages;
+    for (std::size_t i = 1; i < callbackTexts.size(); i += 2) {
+        messages.push_back(callbackTexts[i]);
+    }
+    return messages;
+}
+
+std::vector<std::string> LogCapture::Prefixes() const {
+    std::lock_guard<std::mutex> lock(captureLock);
+    std::vector<std::string> prefixes;
+    for (std::size_t i = 0; i < callbackTexts.size(); i += 2) {
+        prefixes.push_back(callbackTexts[i]);
+    }
+    return prefixes;
+}
+
+std::vector<std::string> LogCapture::DebugOutput() const {
+    std::lock_guard<std::mutex> lock(captureLock);
+    return debugTexts;
+}
+
+bool LogCapture::Contains(const std::string& text) const {
+    return IndexOf(text) >= 0;
+}
+
+int LogCapture::Count(const std::string& text) const {
+    const auto messages = Messages();
+    return static_cast<int>(std::count(messages.begin(), messages.end(), text));
+}
+
+int LogCapture::IndexOf(const std::string& text) const {
+    const auto messages = Messages();
+    const auto found = std::find(messages.begin(), messages.end(), text);
+    return found == messages.end() ? -1 : static_cast<int>(found - messages.begin());
+}
+
+void LogCapture::Clear() {
+    std::lock_guard<std::mutex> lock(captureLock);
+    callbackTexts.clear();
+    debugTexts.clear();
+}
+
+FixedClock::FixedClock(platform::LocalTime time) {
+    fixedTime = time;
+    platform::SetClockForTesting(&FixedNow);
+}
+
+FixedClock::~FixedClock() {
+    platform::SetClockForTesting(nullptr);
+}
+
+}  // namespace testing_support

@@ -1,0 +1,3 @@
+// Placeholder until the simulator lands.
+#include "ZUR.h"
+#include "ZURSim.h"
