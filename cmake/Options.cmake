@@ -3,7 +3,7 @@
 add_library(zavaded_options INTERFACE)
 target_compile_options(zavaded_options INTERFACE
   -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wsign-conversion -Wformat=2
-  -Wnon-virtual-dtor -Wold-style-cast -Wcast-align
+  -Wold-style-cast -Wcast-align
   $<$<BOOL:${ZAVADED_WERROR}>:-Werror>)
 
 if(ZAVADED_SANITIZE)
