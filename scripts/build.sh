@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Configures and builds one flavour of the project into build/<flavour>.
+#   native  Linux, optimised with debug information (the daily loop)
+#   asan    Linux with AddressSanitizer and UndefinedBehaviorSanitizer
+#   tsan    Linux with ThreadSanitizer
+#   win64   Windows x86-64 (mingw-w64); its tests run under Wine
+#   win32   Windows i686 (mingw-w64), the driver's real target; no tests
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+flavour=${1:?usage: scripts/build.sh native|asan|tsan|win64|win32 [extra cmake options]}
+shift
+jobs=${JOBS:-$(nproc)}
+common=(-DZAVADED_WERROR=ON)
+
+case "$flavour" in
+  native) options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo) ;;
+  asan) options=(-DCMAKE_BUILD_TYPE=Debug -DZAVADED_SANITIZE=address,undefined) ;;
+  tsan) options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DZAVADED_SANITIZE=thread) ;;
+  win64) options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake) ;;
+  win32) options=(-DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
+                  -DZAVADED_BUILD_TESTS=OFF) ;;
+  *) echo "unknown flavour: $flavour" >&2; exit 2 ;;
+esac
+
+cmake -S . -B "build/$flavour" "${common[@]}" "${options[@]}" "$@" >/dev/null
+cmake --build "build/$flavour" -j"$jobs"

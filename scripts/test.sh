@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Builds every flavour and runs every test: the command CI runs.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+export WINEDEBUG=${WINEDEBUG:--all}
+jobs=${JOBS:-$(nproc)}
+
+step() { printf '\n=== %s ===\n' "$*"; }
+
+step "format"
+scripts/check-format.sh
+
+for flavour in native asan tsan; do
+  step "$flavour: build and test"
+  scripts/build.sh "$flavour"
+  ctest --test-dir "build/$flavour" --output-on-failure -j"$jobs"
+done
+
+step "win64: build and test under Wine"
+scripts/build.sh win64
+ctest --test-dir build/win64 --output-on-failure
+
+step "win32: build and check the export table"
+scripts/build.sh win32
+scripts/check-exports.sh build/win32/bin/ZavaDED.dll
+
+step "all tests passed"

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "ZUR.h"
+#include "camera/Camera.h"
+#include "log/DriverLog.h"
+
+// The registry of the cameras found at start-up: a process-wide singleton
+// that owns one Camera per attached camera of a supported model and finds
+// them by name and by host port.
+class CameraList {
+  public:
+    static constexpr std::size_t kMaxCameras = 20;
+    // Every model the driver supports; a model name is supported when it
+    // occurs anywhere in this text.
+    static constexpr const char* SupportedModels =
+        "XCG-V60E XCG-SX97E XCG-SX99E XCG-U100E XCG-5005E XCG-H280E XCG-U100CR XCG-5005CR";
+
+    // The registry, created empty on first use. Raises DriverError when it
+    // cannot be created.
+    static CameraList& GetInstance();
+    // Destroys the registry with every camera; the next GetInstance creates
+    // a new, empty one.
+    static void ReleaseInstance();
+
+    CameraList();
+    ~CameraList();
+    CameraList(const CameraList&) = delete;
+    CameraList& operator=(const CameraList&) = delete;
+
+    // Asks ZUR for the attached cameras and registers the supported ones.
+    // True when at least one camera was registered.
+    bool Init();
+    bool IsCameraAvailable(const char* name) const;
+    // Raise DriverError when no camera matches.
+    Camera& GetByName(const char* name) const;
+    Camera& GetByPort(int portNo) const;
+    // A new array of the cameras' names ending with a null pointer; frees the
+    // array of the previous call.
+    char** GetConfigNames();
+    int Count() const { return static_cast<int>(cameras.size()); }
+    void Destroy();
+
+  private:
+    void Register(const ZURCameraRecord& record);
+
+    std::vector<std::unique_ptr<Camera>> cameras;
+    std::unique_ptr<char*[]> nameArray;
+    ZURCameraList zurList{};
+    DriverLog& log;
+};
