@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <mutex>
 
+#include "TempDir.h"
 #include "platform/DebugOutput.h"
 
 namespace testing_support {
@@ -48,7 +49,14 @@ LogCapture::LogCapture(int logLevel, int debugView) {
 }
 
 LogCapture::~LogCapture() {
-    ResetLog(DriverLog::Instance());
+    // Lines a test left pending would leak into the next test's file.
+    DriverLog& log = DriverLog::Instance();
+    if (log.PendingLineCount() > 0) {
+        TempDir drain;
+        log.SetSystemPath(drain.Path());
+        log.FlushFile();
+    }
+    ResetLog(log);
     platform::SetDebugOutputSinkForTesting(nullptr);
 }
 

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <string>
+
+#include "ZavaDED.h"
+
+// The driver as a host sees it: a library loaded at run time whose exports
+// are looked up by name. Exports the library lacks stay null.
+class DriverLibrary {
+  public:
+    // Loads the library at path; throws std::runtime_error when it cannot.
+    explicit DriverLibrary(const std::string& path);
+    ~DriverLibrary();
+    DriverLibrary(const DriverLibrary&) = delete;
+    DriverLibrary& operator=(const DriverLibrary&) = delete;
+
+    // The driver library in the folder of the running program.
+    static std::string DefaultPath();
+
+    decltype(&::initialize) initialize = nullptr;
+    decltype(&::finalize) finalize = nullptr;
+    decltype(&::setSystemPath) setSystemPath = nullptr;
+    decltype(&::setDebugMsgProc) setDebugMsgProc = nullptr;
+    decltype(&::getCVLMaxNoOfGrabbers) getCVLMaxNoOfGrabbers = nullptr;
+    decltype(&::getCVLMaxNoOfPorts) getCVLMaxNoOfPorts = nullptr;
+    decltype(&::getCVLNoOfSupportedCameras) getCVLNoOfSupportedCameras = nullptr;
+    decltype(&::getCVLCameraConfigNames) getCVLCameraConfigNames = nullptr;
+
+  private:
+    void* Find(const char* name) const;
+    template <typename Function>
+    void Bind(Function& function, const char* name) {
+        function = reinterpret_cast<Function>(Find(name));
+    }
+
+    void* handle = nullptr;
+};
