@@ -1,3 +1,186 @@
-// Placeholder until the simulator lands.
+#include "Simulator.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#include "Config.h"
 #include "ZUR.h"
-#include "ZURSim.h"
+#include "platform/NoDestructor.h"
+
+namespace zursim {
+namespace {
+
+thread_local std::uint32_t lastError = ZUR_ERROR_NONE;
+
+}  // namespace
+
+State& GlobalState() {
+    // Never destroyed: a thread may still sit in a wait when the library unloads.
+    static platform::NoDestructor<State> state;
+    return *state;
+}
+
+std::uint32_t LastError() {
+    return lastError;
+}
+
+void SetLastError(std::uint32_t error) {
+    lastError = error;
+}
+
+void State::EnsureInitialized() {
+    if (initialized) {
+        return;
+    }
+    initialized = true;
+    const char* path = std::getenv("ZUR_SIM_CONFIG");
+    if (path != nullptr && *path != '\0') {
+        // A file that cannot be read attaches no camera, as one without sections.
+        Attach(LoadConfigFile(path).value_or(std::vector<CameraOptions>{}));
+    } else {
+        Attach(BuiltInCameras());
+    }
+}
+
+void State::Clear() {
+    initialized = true;
+    handles.clear();
+    conversions.clear();
+    cameras.clear();
+    faults.clear();
+    journal.Clear();
+    changed.notify_all();
+}
+
+void State::Attach(std::vector<CameraOptions> options) {
+    Clear();
+    for (CameraOptions& camera : options) {
+        cameras.push_back(std::make_unique<Camera>(std::move(camera)));
+    }
+}
+
+void State::Restart() {
+    Clear();
+    initialized = false;
+}
+
+Camera* State::FindCamera(std::uint64_t id) {
+    for (const auto& camera : cameras) {
+        if (camera->Options().id == id) {
+            return camera.get();
+        }
+    }
+    return nullptr;
+}
+
+Camera* State::FindOpen(std::uint32_t handle, std::uint32_t& error) {
+    const auto found = handles.find(handle);
+    if (found == handles.end()) {
+        error = ZUR_ERROR_INVALID_HANDLE;
+        return nullptr;
+    }
+    if (found->second->unplugged) {
+        error = ZUR_ERROR_DEVICE_LOST;
+        return nullptr;
+    }
+    error = ZUR_ERROR_NONE;
+    return found->second;
+}
+
+std::uint32_t State::Open(Camera& camera) {
+    const std::uint32_t handle = nextHandle++;
+    camera.handle = handle;
+    camera.ResetStream();
+    handles[handle] = &camera;
+    return handle;
+}
+
+std::uint32_t State::NewConversion(Conversion conversion) {
+    const std::uint32_t handle = nextConversion++;
+    conversions[handle] = conversion;
+    return handle;
+}
+
+void State::Close(Camera& camera) {
+    handles.erase(camera.handle);
+    camera.handle = 0;
+    camera.ResetStream();
+    changed.notify_all();
+}
+
+bool State::TakeFault(std::string_view call) {
+    const auto found = faults.find(call);
+    if (found == faults.end() || found->second == 0) {
+        return false;
+    }
+    if (found->second > 0) {
+        --found->second;
+    }
+    return true;
+}
+
+std::optional<Clock::time_point> State::Advance(Camera& camera, std::uint64_t until) {
+    for (;;) {
+        if (!camera.started || camera.unplugged ||
+            (camera.frameLimited && camera.framesLeft == 0)) {
+            return std::nullopt;
+        }
+        const auto next = std::find_if(camera.requests.begin(), camera.requests.end(),
+                                       [](const Request& request) { return !request.done; });
+        if (next == camera.requests.end() || next->serial > until) {
+            return std::nullopt;
+        }
+        const Clock::time_point now = Clock::now();
+        if (camera.TriggerModeOn()) {
+            if (camera.pendingTriggers == 0) {
+                return std::nullopt;
+            }
+            --camera.pendingTriggers;
+        } else if (!camera.Options().fast && camera.lastFrameTime) {
+            const Clock::time_point due = *camera.lastFrameTime + camera.FramePeriod();
+            if (now < due) {
+                return due;
+            }
+        }
+        next->done = true;
+        if (camera.ImageBytes() > next->size) {
+            // Only a poked geometry register can grow the image under a request.
+            next->error = ZUR_ERROR_INVALID_ARGUMENT;
+        } else {
+            camera.ProduceFrame();
+            std::memcpy(next->buffer, camera.lastImage.data(), camera.lastImage.size());
+            if (camera.frameLimited) {
+                --camera.framesLeft;
+            }
+        }
+        camera.lastFrameTime = now;
+        changed.notify_all();
+    }
+}
+
+Call::Call(std::string_view name, const std::string& arguments)
+    : state(GlobalState()), lock(state.mutex) {
+    state.EnsureInitialized();
+    std::string text(name);
+    if (!arguments.empty()) {
+        text += ' ';
+        text += arguments;
+    }
+    serial = state.journal.Begin(std::move(text));
+    injected = state.TakeFault(name);
+}
+
+std::int32_t Call::Fail(std::uint32_t error) {
+    SetLastError(error);
+    state.journal.Finish(serial, 0);
+    return 0;
+}
+
+std::int32_t Call::Succeed() {
+    SetLastError(ZUR_ERROR_NONE);
+    state.journal.Finish(serial, 1);
+    return 1;
+}
+
+}  // namespace zursim
