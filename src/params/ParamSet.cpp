@@ -121,6 +121,9 @@ void DefineEnum(ParamSet& set, const EnumRow& row, std::size_t family) {
     for (const EnumItem& item : row.items[family]) {
         param.AddItem(item.name, item.code);
     }
+    // The first item selected itself, but it is not always the initial one:
+    // TriggerSource lists Hardware first and starts at Software.
+    param.value = row.initialItem;
 }
 
 }  // namespace

@@ -2,6 +2,10 @@
 
 #ifdef _WIN32
 #include <windows.h>
+// windows.h maps these names to its own ANSI functions.
+#undef GetProfileInt
+#undef GetProfileString
+#undef WriteProfileString
 #else
 #include <fcntl.h>
 #include <sys/stat.h>

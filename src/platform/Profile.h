@@ -6,6 +6,14 @@
 // a reader and writer of ours with the same results on POSIX (the rules are
 // those of IniDocument). Listing sections or keys (a null section or key on
 // reading) is not provided on POSIX: it gives the default.
+// windows.h defines these names as macros; a file that includes it must do
+// so before this header.
+#ifdef _WIN32
+#undef GetProfileInt
+#undef GetProfileString
+#undef WriteProfileString
+#endif
+
 namespace platform {
 
 // GetPrivateProfileIntA: the key's text as an integer, or defaultValue when
