@@ -2,17 +2,17 @@
 
 #ifdef _WIN32
 #include <windows.h>
+// windows.h maps these names to its own ANSI functions.
+#undef GetProfileInt
+#undef GetProfileString
+#undef WriteProfileString
 #else
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <string>
 
@@ -41,12 +41,28 @@ bool WriteProfileString(const char* section, const char* key, const char* text,
 
 namespace {
 
-std::optional<std::string> ReadFile(const char* filePath) {
-    std::ifstream file(filePath, std::ios::binary);
-    if (!file) {
-        return std::nullopt;
+enum class FileState { Read, Missing, Unreadable };
+
+// The whole file, or why there is none. A file that exists but cannot be read
+// must not be taken for an empty one: a write would replace it.
+FileState ReadFile(const char* filePath, std::string& text) {
+    text.clear();
+    const int descriptor = open(filePath, O_RDONLY | O_CLOEXEC);
+    if (descriptor < 0) {
+        return errno == ENOENT ? FileState::Missing : FileState::Unreadable;
     }
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    char chunk[8192];
+    for (;;) {
+        const ssize_t count = read(descriptor, chunk, sizeof chunk);
+        if (count < 0 && errno == EINTR) {
+            continue;
+        }
+        if (count <= 0) {
+            close(descriptor);
+            return count == 0 ? FileState::Read : FileState::Unreadable;
+        }
+        text.append(chunk, static_cast<std::size_t>(count));
+    }
 }
 
 // Writes a new file beside the old one and renames it over, so that a
@@ -78,18 +94,10 @@ bool ReplaceFile(const std::string& filePath, const std::string& text) {
     return true;
 }
 
-// Win32 copies a value that is enclosed in matching quotes without them.
-std::string_view StripQuotes(std::string_view value) {
-    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
-        value.back() == value.front()) {
-        return value.substr(1, value.size() - 2);
-    }
-    return value;
-}
-
-// Win32 ignores trailing blanks of the default text.
-std::string_view TrimTrailingBlanks(std::string_view text) {
-    while (!text.empty() && text.back() == ' ') {
+// Win32 ignores trailing blanks of the default text, but keeps its first
+// character.
+std::string_view TrimDefault(std::string_view text) {
+    while (text.size() > 1 && text.back() == ' ') {
         text.remove_suffix(1);
     }
     return text;
@@ -99,88 +107,45 @@ std::string_view TrimTrailingBlanks(std::string_view text) {
 
 std::uint32_t GetProfileString(const char* section, const char* key, const char* defaultText,
                                char* buffer, std::uint32_t size, const char* filePath) {
-    if (buffer == nullptr || size == 0) {
-        return 0;
-    }
-    std::string_view result = TrimTrailingBlanks(defaultText != nullptr ? defaultText : "");
-    std::optional<std::string> text;
-    if (section != nullptr && key != nullptr && filePath != nullptr) {
-        text = ReadFile(filePath);
-    }
+    std::string_view result = TrimDefault(defaultText != nullptr ? defaultText : "");
+    std::string text;
     std::optional<IniDocument> document;
-    if (text) {
-        document = IniDocument::Parse(*text);
+    if (section != nullptr && key != nullptr && filePath != nullptr &&
+        ReadFile(filePath, text) == FileState::Read) {
+        document = IniDocument::Parse(text);
         if (const std::optional<std::string_view> value = document->Find(section, key)) {
-            result = StripQuotes(*value);
+            result = *value;
         }
     }
-    // Cut to fit; a zero byte inside the value ends it, as it ends a C text.
-    const std::size_t count = std::min<std::size_t>(result.size(), size - 1);
-    std::memcpy(buffer, result.data(), count);
-    buffer[count] = '\0';
-    return static_cast<std::uint32_t>(std::strlen(buffer));
+    return CopyProfileText(result, buffer, size);
 }
 
 int GetProfileInt(const char* section, const char* key, int defaultValue, const char* filePath) {
+    // Win32 reads the value into 30 characters, so longer texts are cut.
     char text[30];
     if (GetProfileString(section, key, "", text, sizeof text, filePath) == 0) {
         return defaultValue;
     }
-    // As Win32: blanks, a sign, a base prefix (0x, 0o, 0b), then the leading
-    // digits, wrapping around in 32 bits.
-    const char* p = text;
-    while (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r' || *p == '\v' || *p == '\f') {
-        ++p;
-    }
-    bool negative = false;
-    if (*p == '+' || *p == '-') {
-        negative = *p == '-';
-        ++p;
-    }
-    unsigned base = 10;
-    if (p[0] == '0' && (p[1] == 'x' || p[1] == 'X')) {
-        base = 16;
-        p += 2;
-    } else if (p[0] == '0' && (p[1] == 'o' || p[1] == 'O')) {
-        base = 8;
-        p += 2;
-    } else if (p[0] == '0' && (p[1] == 'b' || p[1] == 'B')) {
-        base = 2;
-        p += 2;
-    }
-    std::uint32_t value = 0;
-    for (;; ++p) {
-        unsigned digit = 0;
-        if (*p >= '0' && *p <= '9') {
-            digit = static_cast<unsigned>(*p - '0');
-        } else if (*p >= 'a' && *p <= 'f') {
-            digit = static_cast<unsigned>(*p - 'a' + 10);
-        } else if (*p >= 'A' && *p <= 'F') {
-            digit = static_cast<unsigned>(*p - 'A' + 10);
-        } else {
-            break;
-        }
-        if (digit >= base) {
-            break;
-        }
-        value = value * base + digit;
-    }
-    if (negative) {
-        value = 0u - value;
-    }
-    return static_cast<int>(value);
+    return ProfileTextToInt(text);
 }
 
 bool WriteProfileString(const char* section, const char* key, const char* text,
                         const char* filePath) {
-    if (section == nullptr || key == nullptr || text == nullptr || filePath == nullptr) {
+    if (section == nullptr || filePath == nullptr) {
         return false;
     }
-    IniDocument document = IniDocument::Parse(ReadFile(filePath).value_or(std::string()));
-    if (!document.Set(section, key, text)) {
-        return true;
+    std::string content;
+    if (ReadFile(filePath, content) == FileState::Unreadable) {
+        return false;
     }
-    return ReplaceFile(filePath, document.Serialize());
+    IniDocument document = IniDocument::Parse(content);
+    if (!document.Editable()) {
+        return false;
+    }
+    const bool changed = key == nullptr    ? document.RemoveSection(section)
+                         : text == nullptr ? document.RemoveKey(section, key)
+                                           : document.Set(section, key, text);
+    return !changed || ReplaceFile(filePath, document.Serialize());
 }
 
 #endif

@@ -3,7 +3,17 @@
 #include <cstdint>
 
 // The Win32 profile (INI file) functions: the real ones in the Windows builds,
-// a reader and writer of ours with the same results on POSIX.
+// a reader and writer of ours with the same results on POSIX (the rules are
+// those of IniDocument). Listing sections or keys (a null section or key on
+// reading) is not provided on POSIX: it gives the default.
+// windows.h defines these names as macros; a file that includes it must do
+// so before this header.
+#ifdef _WIN32
+#undef GetProfileInt
+#undef GetProfileString
+#undef WriteProfileString
+#endif
+
 namespace platform {
 
 // GetPrivateProfileIntA: the key's text as an integer, or defaultValue when
@@ -17,8 +27,10 @@ std::uint32_t GetProfileString(const char* section, const char* key, const char*
                                char* buffer, std::uint32_t size, const char* filePath);
 
 // WritePrivateProfileStringA: sets key=text in the section, creating the
-// file, the section and the key as needed. False when the file could not be
-// written.
+// file, the section and the key as needed; a null text removes the key, a
+// null key the section. False when the file could not be written. On POSIX
+// the file is replaced whole or not at all, and a file that exists but cannot
+// be read is left alone.
 bool WriteProfileString(const char* section, const char* key, const char* text,
                         const char* filePath);
 

@@ -1,0 +1,142 @@
+#include "params/IniExchange.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <iterator>
+#include <variant>
+
+#include "log/DriverLog.h"
+#include "params/ParamSet.h"
+#include "platform/Profile.h"
+
+bool IniExchange::Exchange(Param<int>& param) const {
+    if (param.name.empty()) {
+        return true;
+    }
+    if (loading) {
+        param.value = platform::GetProfileInt(section.c_str(), param.name.c_str(), param.value,
+                                              filePath.c_str());
+        return true;
+    }
+    char text[kTextSize];
+    std::snprintf(text, sizeof text, "%d", param.value);
+    return platform::WriteProfileString(section.c_str(), param.name.c_str(), text,
+                                        filePath.c_str());
+}
+
+bool IniExchange::Exchange(Param<double>& param) const {
+    if (param.name.empty()) {
+        return true;
+    }
+    char text[kTextSize];
+    std::snprintf(text, sizeof text, "%g", param.value);
+    if (!loading) {
+        return platform::WriteProfileString(section.c_str(), param.name.c_str(), text,
+                                            filePath.c_str());
+    }
+    // The current value, through "%g", is the default: an absent key keeps it
+    // to six significant digits; an empty value keeps it exactly.
+    char buffer[kTextSize];
+    if (platform::GetProfileString(section.c_str(), param.name.c_str(), text, buffer, sizeof buffer,
+                                   filePath.c_str()) != 0) {
+        param.value = std::atof(buffer);
+    }
+    return true;
+}
+
+bool IniExchange::Exchange(Param<std::string>& param) const {
+    if (param.name.empty()) {
+        return true;
+    }
+    if (!loading) {
+        return platform::WriteProfileString(section.c_str(), param.name.c_str(),
+                                            param.value.c_str(), filePath.c_str());
+    }
+    char buffer[kTextSize];
+    const std::uint32_t count =
+        platform::GetProfileString(section.c_str(), param.name.c_str(), param.value.c_str(), buffer,
+                                   sizeof buffer, filePath.c_str());
+    param.value.assign(buffer, count);
+    return true;
+}
+
+namespace {
+
+using Persisted =
+    std::variant<Param<int> ParamSet::*, Param<double> ParamSet::*, ParamEnum ParamSet::*>;
+
+// The keys of a camera's section, in the order in which a first save writes
+// them. LogIntoFile is a driver switch that is never stored.
+const Persisted kPersistedKeys[] = {
+    &ParamSet::LogLevel,
+    &ParamSet::Exposure,
+    &ParamSet::BlackLevel,
+    &ParamSet::FrameRate,
+    &ParamSet::ImageWidth,
+    &ParamSet::ImageHeight,
+    &ParamSet::ImageOffsetX,
+    &ParamSet::ImageOffsetY,
+    &ParamSet::Gain,
+    &ParamSet::GainRed,
+    &ParamSet::GainGreen,
+    &ParamSet::GainBlue,
+    &ParamSet::VerticalBinning,
+    &ParamSet::HorizontalBinning,
+    &ParamSet::BandAdjustment,
+    &ParamSet::BandLevel,
+    &ParamSet::SensorTaps,
+    &ParamSet::TriggerMode,
+    &ParamSet::TriggerSource,
+    &ParamSet::TriggerActivation,
+    &ParamSet::TriggerInhibit,
+    &ParamSet::TriggerDelay,
+    &ParamSet::ActiveGPO,
+    &ParamSet::LineSource1,
+    &ParamSet::LineSource2,
+    &ParamSet::LineInverter1,
+    &ParamSet::LineInverter2,
+    &ParamSet::StrobeDuration1,
+    &ParamSet::StrobeDuration2,
+    &ParamSet::StrobeDelay1,
+    &ParamSet::StrobeDelay2,
+    &ParamSet::Gamma,
+    &ParamSet::ColorFilter,
+};
+static_assert(std::size(kPersistedKeys) == 33);
+
+}  // namespace
+
+bool ParamSet::IsDefined() const {
+    for (const Persisted& key : kPersistedKeys) {
+        if (std::visit([this](auto member) { return (this->*member).name.empty(); }, key)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool ParamSet::Load(const char* cameraName) {
+    return Persist(cameraName, false);
+}
+
+bool ParamSet::Save(const char* cameraName) {
+    return Persist(cameraName, true);
+}
+
+bool ParamSet::Persist(const char* cameraName, bool save) {
+    // An undefined set has empty names, which would be written as empty keys;
+    // a camera without a name would write into the lines before the first
+    // section of the file.
+    if (cameraName == nullptr || *cameraName == '\0' || !IsDefined()) {
+        return false;
+    }
+    IniExchange exchange(DriverLog::Instance().IniFilePath(), cameraName);
+    exchange.loading = !save;
+    bool allWritten = true;
+    for (const Persisted& key : kPersistedKeys) {
+        allWritten =
+            std::visit([&](auto member) { return exchange.Exchange(this->*member); }, key) &&
+            allWritten;
+    }
+    return allWritten;
+}
