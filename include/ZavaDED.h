@@ -40,6 +40,28 @@ ZAVADED_API int ZAVADED_CALL getCVLNoOfSupportedCameras(void);
  * driver; valid until the next call or the last finalize. */
 ZAVADED_API char** ZAVADED_CALL getCVLCameraConfigNames(void);
 
+/* Ports and grabbing. openCVLPort receives the image width and height in
+ * size[0] and size[1]. getCVLGrabRow copies the start of one row of the last
+ * image: lastColumn - firstColumn + 1 pixels of 1 (monochrome) or 3 (colour:
+ * blue, green, red) bytes, at most one row. */
+ZAVADED_API int ZAVADED_CALL openCVLPort(int grabberNo, int portNo, const char* cameraName,
+                                         int* size);
+ZAVADED_API void ZAVADED_CALL closeCVLPort(int grabberNo, int portNo);
+ZAVADED_API int ZAVADED_CALL doCVLGrab(int grabberNo, int portNo);
+ZAVADED_API int ZAVADED_CALL getCVLGrabRow(int grabberNo, int portNo, void* destination, int row,
+                                           int firstColumn, int lastColumn);
+ZAVADED_API int ZAVADED_CALL setCompleteCallback(int grabberNo, int portNo,
+                                                 CompleteCallback callback);
+
+/* Camera settings by name. getPropertyRange reports no ranges: it returns 0
+ * and leaves both outputs untouched. */
+ZAVADED_API int ZAVADED_CALL getProperty(int grabberNo, int portNo, const char* property,
+                                         int* value);
+ZAVADED_API int ZAVADED_CALL setProperty(int grabberNo, int portNo, const char* property,
+                                         int value);
+ZAVADED_API int ZAVADED_CALL getPropertyRange(int grabberNo, int portNo, const char* property,
+                                              int* minimum, int* maximum);
+
 #ifdef __cplusplus
 }
 #endif

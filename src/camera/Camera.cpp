@@ -1,15 +1,26 @@
 #include "camera/Camera.h"
 
-Camera::Camera(const char* cameraName, const CameraModelInfo& model, std::uint32_t deviceIdLow,
-               std::uint32_t deviceIdHigh)
+#include "camera/GrabThread.h"
+
+Camera::Camera(const char* cameraName, const CameraModelInfo& model, std::uint32_t idLow,
+               std::uint32_t idHigh)
     : name(TextOrNull(cameraName)),
-      deviceId((static_cast<std::uint64_t>(deviceIdHigh) << 32) | deviceIdLow),
+      deviceIdLow(idLow),
+      deviceIdHigh(idHigh),
       modelFlags(model.flags),
       identity(model.identity),
       log(DriverLog::Instance()),
       pixelSize((model.flags & ModelColor) != 0 ? 24 : 8) {}
 
 Camera::~Camera() {
-    LogMessage(log, 2, "Camera::~Camera: camera %s on port %d \n", name.c_str(), port);
-    port = -1;
+    LogMessage(log, 2, "Camera::~Camera: camera %s on port %d \n", name.c_str(), Port());
+    if (isOpen) {
+        Close();
+    }
+    grabThread.reset();
+    SetPort(-1);
+}
+
+const std::uint8_t* Camera::GetLine(int line) const {
+    return destBuffer ? destBuffer->GetLine(line) : nullptr;
 }

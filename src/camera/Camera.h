@@ -1,12 +1,22 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 
+#include "ZUR.h"
+#include "ZavaDED.h"
 #include "camera/CameraModel.h"
+#include "camera/ImageBuffer.h"
 #include "log/DriverLog.h"
+#include "params/ParamSet.h"
 
-// One detected camera.
+class GrabThread;
+
+// One detected camera: its ZUR device, its parameter set, its image buffers
+// and its grab thread. The registry creates and destroys it; the host opens
+// it on a port, grabs from it and closes it.
 class Camera {
   public:
     Camera(const char* name, const CameraModelInfo& identity, std::uint32_t deviceIdLow,
@@ -16,23 +26,120 @@ class Camera {
     Camera& operator=(const Camera&) = delete;
 
     const std::string& Name() const { return name; }
-    std::uint64_t DeviceId() const { return deviceId; }
+    std::uint64_t DeviceId() const {
+        return (static_cast<std::uint64_t>(deviceIdHigh) << 32) | deviceIdLow;
+    }
     std::uint32_t ModelFlags() const { return modelFlags; }
     const std::string& Identity() const { return identity; }
     bool IsColor() const { return (modelFlags & ModelColor) != 0; }
     bool IsH280() const { return (modelFlags & ModelH280) != 0; }
     bool IsOpen() const { return isOpen; }
-    int Port() const { return port; }
-    void SetPort(int newPort) { port = newPort; }
+    int Port() const { return port.load(std::memory_order_relaxed); }
+    void SetPort(int newPort) { port.store(newPort, std::memory_order_relaxed); }
     int PixelSize() const { return pixelSize; }
+    int Width() const { return width; }
+    int Height() const { return height; }
+    // Bytes of one line of the destination image.
+    int LineBytes() const { return width * (pixelSize / 8); }
+    ParamSet& Params() { return params; }
+    const ParamSet& Params() const { return params; }
+    DriverLog& Log() const { return log; }
+    std::uint32_t ZurHandle() const { return zurHandle; }
+    const ZURColorConvMode& ConversionMode() const { return convMode; }
+
+    // Image buffers and line access.
+    const std::uint8_t* GetLine(int line) const;
+    ImageBuffer* ZazeBuffer() const { return zazeBuffer.get(); }
+    ImageBuffer* TempBuffer() const { return tempBuffer.get(); }
+    ImageBuffer* DestBuffer() const { return destBuffer.get(); }
+
+    // Opening and closing.
+    bool Open(int portNo, int* sizeOut);
+    void Close();
+    void CleanupOnClose();
+
+    // Register access.
+    bool ZazeGigE_WriteRegister(std::uint32_t address, const std::uint32_t* words,
+                                std::uint32_t length);
+    bool ZazeGigE_WriteRegisterFloat(std::uint32_t address, float value);
+    std::uint32_t ReadRegister(std::uint32_t address);
+    float ReadRegisterFloat(std::uint32_t address);
+
+    // Feature setters: a value of -1 or less writes the stored value again.
+    bool SetParamInt(Param<int>& param, int value);
+    bool SetParamFloat(Param<double>& param, float value);
+    bool SetParamEnum(ParamEnum& param, int code);
+    bool SetFrameRate(float framesPerSecond);
+    bool SetBlackLevel(int value);
+    bool SetGainSelector();
+    bool SetSizeAndPosition();
+    bool setActiveGPO();
+    bool SetBandAdjustment(int value);
+    bool SetColorFilter(int code);
+    bool GenerateSoftwareTrigger();
+    void GetMinMaxValues();
+    void GetAllParametersFromCamera();
+    void SetParameters();
+
+    // Image transfer.
+    bool ReadFilterValue();
+    bool CreateConversionHandle();
+    bool CopyImageToVantixBuffer();
+
+    // Acquisition.
+    bool Grab();
+    void SetContinuousGrab(bool on);
+    void SetCompleteCB(CompleteCallback callback);
+    bool IsContinuous() const { return continuous.load(std::memory_order_acquire); }
+    // Whether a grab was requested and not yet served (always, while
+    // continuous grabbing is on).
+    bool IsGrabRequested() const { return pendingGrabs.load(std::memory_order_acquire) > 0; }
+    CompleteCallback GetCompleteCB() const {
+        return completeCallback.load(std::memory_order_acquire);
+    }
+
+    // Property access by name.
+    bool GetProperty(const char* property, int* value);
+    bool SetProperty(const char* property, int value);
+    bool GetRange(const char* property, void* minimum, void* maximum);
+
+    // The configuration sheet.
+    bool Configure(void* parentWindow);
 
   private:
+    friend class GrabThread;
+
+    // Takes one pending request for the image just acquired: in single-grab
+    // mode each request is served by one image; in continuous mode every
+    // image is delivered while a request stands.
+    bool TakeGrabRequest();
+    void ClearGrabRequests() { pendingGrabs.store(0, std::memory_order_release); }
+    // Gives back what a failed open built, so that the device can be opened
+    // again: conversion handle, stream, grab thread, buffers and device.
+    void UndoOpen(bool deviceOpen, bool streamAllocated);
+
     bool isOpen = false;
     std::string name;
-    std::uint64_t deviceId;
+    std::uint32_t deviceIdLow;
+    std::uint32_t deviceIdHigh;
+    std::uint32_t zurHandle = 0;
+    std::uint32_t convHandle = 0;
+    ZURColorConvMode convMode{};
+    std::uint8_t convModeTerminator = 0;
     std::uint32_t modelFlags;
     std::string identity;
+    std::unique_ptr<ImageBuffer> zazeBuffer;
+    std::unique_ptr<ImageBuffer> tempBuffer;
+    std::unique_ptr<ImageBuffer> destBuffer;
+    ParamSet params;
+    std::atomic<CompleteCallback> completeCallback{nullptr};
     DriverLog& log;
+    std::atomic<bool> continuous{false};
+    std::atomic<int> pendingGrabs{0};
+    std::unique_ptr<GrabThread> grabThread;
     int pixelSize;
-    int port = -1;
+    int width = 0;
+    int height = 0;
+    std::atomic<int> port{-1};
+    BITMAPINFO bitmapInfo{};
 };

@@ -123,7 +123,7 @@ void CameraList::Register(const ZURCameraRecord& record) {
     }
     LogMessage(log, 1, "* %s camera found: %s \n", camera->IsColor() ? "color" : "b/w",
                camera->Name().c_str());
-    log.SetLogLevel(3);
+    camera->SetProperty("LogLevel", 3);
     cameras.push_back(std::move(camera));
 }
 

@@ -46,6 +46,10 @@ std::intptr_t Thread::HandleValue() const {
     return reinterpret_cast<std::intptr_t>(handle);
 }
 
+bool Thread::IsCurrent() const {
+    return handle != nullptr && GetThreadId(handle) == GetCurrentThreadId();
+}
+
 bool Thread::Join(std::chrono::milliseconds timeout) {
     return handle == nullptr ||
            WaitForSingleObject(handle, static_cast<DWORD>(timeout.count())) == WAIT_OBJECT_0;
@@ -93,6 +97,10 @@ bool Thread::IsStarted() const {
 
 std::intptr_t Thread::HandleValue() const {
     return static_cast<std::intptr_t>(reinterpret_cast<std::uintptr_t>(state.get()));
+}
+
+bool Thread::IsCurrent() const {
+    return state != nullptr && state->thread.get_id() == std::this_thread::get_id();
 }
 
 bool Thread::Join(std::chrono::milliseconds timeout) {

@@ -27,6 +27,8 @@ class Thread {
     bool IsStarted() const;
     // A number that identifies the thread in log lines.
     std::intptr_t HandleValue() const;
+    // Whether the caller runs on this thread.
+    bool IsCurrent() const;
     // True when the thread has ended within the timeout.
     bool Join(std::chrono::milliseconds timeout);
     // Gives up the handle; a thread still running runs on, detached.

@@ -1,0 +1,206 @@
+// Opening and closing a camera: everything the driver builds for a camera
+// comes up in a fixed order and goes down in a fixed order.
+#include <climits>
+#include <new>
+
+#include "camera/Camera.h"
+#include "camera/GrabThread.h"
+
+namespace {
+
+// A buffer size that fits the buffers' 32-bit sizes, or -1, which the buffer
+// refuses as it refuses every size that is not positive.
+int BufferSize(std::int64_t bytes) {
+    return bytes <= INT_MAX ? static_cast<int>(bytes) : -1;
+}
+
+}  // namespace
+
+bool Camera::Open(int portNo, int* sizeOut) {
+    if (sizeOut != nullptr) {
+        sizeOut[0] = 0;
+        sizeOut[1] = 0;
+    }
+    LogMessage(log, 2, "Camera::Open: entering port=%d\n", portNo);
+    LogMessage(log, 1, "Opening camera %s on port %d\n", name.c_str(), portNo);
+    if (isOpen) {
+        LogMessage(log, 1, "Camera::Open: ERROR:  %s is already open on port %d\n", name.c_str(),
+                   portNo);
+        return false;
+    }
+    SetPort(portNo);
+
+    bool deviceOpen = false;
+    bool streamAllocated = false;
+    const auto fail = [&] {
+        UndoOpen(deviceOpen, streamAllocated);
+        return false;
+    };
+    try {
+        LogMessage(log, 3, "Camera::Open restoring parameters: port=%d\n", portNo);
+        params.Define(modelFlags, identity);
+        params.Load(name.c_str());
+        log.SetLogLevel(params.LogLevel.value);
+        log.SetDebugView(params.LogLevel.value);
+        log.SetLogIntoFile(params.LogIntoFile.value != 0);
+
+        if (ZUROpen(DeviceId(), &zurHandle) == 0) {
+            LogMessage(log, 1, "Camera::Open: OpenDevice ERROR: port %d\n", portNo);
+            return fail();
+        }
+        deviceOpen = true;
+        LogMessage(log, 3, "INFO point: ZUROpen passed: port %d\n", portNo);
+        LogMessage(log, 3, "Camera::Open seting parameters to camera: port=%d\n", portNo);
+        SetParameters();
+        GetAllParametersFromCamera();
+        GetMinMaxValues();
+
+        ZURImageInfo info{};
+        if (ZURGetImageInfo(zurHandle, &info) == 0) {
+            LogMessage(log, 1, "Camera::Open: GetImageInfo ERROR");
+            return fail();
+        }
+        LogMessage(log, 3,
+                   "Camera::Open GetImageInfo: widht= %d, height= %d, buffer= %d, colorID= %d  \n",
+                   info.width, info.height, static_cast<int>(info.bufferSize),
+                   static_cast<int>(info.colorId));
+        width = info.width;
+        height = info.height;
+        if (sizeOut != nullptr) {
+            sizeOut[0] = width;
+            sizeOut[1] = height;
+        }
+        convMode.colorId = info.colorId;
+
+        if (IsColor() && !CreateConversionHandle()) {
+            LogMessage(log, 1, "Camera::Open CreateConversionHandle ERROR: port: %d\n", portNo);
+            return fail();
+        }
+        const std::int64_t pixels = static_cast<std::int64_t>(width) * height;
+        tempBuffer = ImageBuffer::Create(*this, BufferSize(4 * pixels));
+        if (!tempBuffer) {
+            LogMessage(log, 1,
+                       "Camera::Open: ERROR: could not allocate Vantix Tmp ImageBuffer, port: %d\n",
+                       portNo);
+            return fail();
+        }
+        LogMessage(log, 3, "Camera::Open: Vantix temp Buffer allocated \n");
+        destBuffer = ImageBuffer::Create(
+            *this, IsColor() ? BufferSize(3 * pixels) : BufferSize(info.bufferSize));
+        if (!destBuffer) {
+            LogMessage(
+                log, 1,
+                "Camera::Open: ERROR: could not allocate Vantix Dest ImageBuffer, port: %d\n",
+                portNo);
+            return fail();
+        }
+        LogMessage(log, 3, "Camera::Open: Vantix dest ImageBuffer allocated \n");
+        zazeBuffer = ImageBuffer::Create(*this, BufferSize(info.bufferSize));
+        if (!zazeBuffer) {
+            LogMessage(log, 1,
+                       "Camera::Open: ERROR: could not allocate Zaze ImageBuffer, port: %d\n",
+                       portNo);
+            return fail();
+        }
+        LogMessage(log, 3, "Camera::Open: Zaze ImageBuffer allocated \n");
+
+        if (ZURIsoAlloc(zurHandle) == 0) {
+            LogMessage(log, 1, "Camera::Open: IsoAlloc ERROR");
+            return fail();
+        }
+        streamAllocated = true;
+        LogMessage(log, 3, "Camera::Open: IsoAlloc executed \n");
+
+        try {
+            grabThread = std::make_unique<GrabThread>(*this);
+        } catch (const std::bad_alloc&) {
+            LogMessage(log, 1, "Camera::Open: ERROR: could not create grab thread, port: %d\n",
+                       portNo);
+            return fail();
+        }
+        LogMessage(log, 3, "Camera::Open: Grab thread allocated \n");
+        if (!grabThread->Init()) {
+            LogMessage(log, 1, "Camera::Open: ERROR: could not start grab thread, port: %d\n",
+                       portNo);
+            return fail();
+        }
+        LogMessage(log, 3, "Camera::Open: Grab thread Init passed \n");
+
+        if (ZURIsoStart(zurHandle, 0) == 0) {
+            LogMessage(log, 1, "Camera::Open: IsoStart ERROR");
+            return fail();
+        }
+        LogMessage(log, 3, "Camera::Open: IsoStart executed \n");
+    } catch (const std::exception& error) {
+        LogMessage(log, 1, "Camera::Open: Exception, port %d: %s\n", portNo, error.what());
+        SetPort(-1);
+        return fail();
+    } catch (...) {
+        LogMessage(log, 1, "Camera::Open: Exception catch, port %d\n", portNo);
+        SetPort(-1);
+        return fail();
+    }
+    isOpen = true;
+    LogMessage(log, 2, "Camera::Open: leaving, port=%d\n", portNo);
+    return true;
+}
+
+void Camera::UndoOpen(bool deviceOpen, bool streamAllocated) {
+    if (convHandle != 0) {
+        ZURCloseConvHandle(convHandle);
+        convHandle = 0;
+    }
+    if (streamAllocated) {
+        ZURAbortImageReqAll(zurHandle);  // releases a grab thread already waiting for an image
+        ZURIsoRelease(zurHandle);
+    }
+    if (deviceOpen) {
+        ZURClose(zurHandle);
+    }
+    try {
+        CleanupOnClose();
+    } catch (...) {
+        // CleanupOnClose reports its own failures; an open that failed stays failed.
+    }
+}
+
+void Camera::Close() {
+    LogMessage(log, 2, "Camera::Close: entering\n");
+    const int closingPort = Port();
+    if (!isOpen) {
+        LogMessage(log, 1, "Camera::Close: WARNING: called on already closed camera\n");
+    }
+    ClearGrabRequests();
+    if (isOpen) {
+        if (convHandle != 0) {
+            ZURCloseConvHandle(convHandle);
+            convHandle = 0;  // closed: a later failed open must not close it again
+        }
+        ZURIsoStop(zurHandle);
+        LogMessage(log, 3, "Camera::Close: ZURIsoStop  port=%d\n", closingPort);
+        ZURAbortImageReqAll(zurHandle);
+        ZURIsoRelease(zurHandle);
+        LogMessage(log, 3, "Camera::Close: ZURIsoRelease  port=%d\n", closingPort);
+        ZURClose(zurHandle);
+        LogMessage(log, 3, "Camera::Close: ZURClose  port=%d\n", closingPort);
+    }
+    SetPort(-1);
+    isOpen = false;
+    CleanupOnClose();
+    LogMessage(log, 2, "Camera::Close: leaving on port %d\n", closingPort);
+}
+
+void Camera::CleanupOnClose() {
+    LogMessage(log, 2, "Camera::CleanupOnClose: entering\n");
+    isOpen = false;
+    // The thread goes first: the buffers are released only once it is gone.
+    grabThread.reset();
+    try {
+        tempBuffer.reset();
+        destBuffer.reset();
+        zazeBuffer.reset();
+    } catch (...) {
+        LogMessage(log, 1, "Camera::CleanupOnClose: WARNING: exception point1 caught\n");
+    }
+    LogMessage(log, 2, "Camera::CleanupOnClose: leaving\n");
+}

@@ -1,0 +1,285 @@
+// Property access by name: the host's names for camera settings, each mapped
+// to a parameter, a setter, a field of the camera or the process-wide log.
+#include <climits>
+#include <cmath>
+#include <cstring>
+
+#include "camera/Camera.h"
+
+namespace {
+
+char LowerAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool SameName(const char* a, const char* b) {
+    for (; *a != '\0' && *b != '\0'; ++a, ++b) {
+        if (LowerAscii(*a) != LowerAscii(*b)) {
+            return false;
+        }
+    }
+    return *a == *b;
+}
+
+bool Matches(const char* property, const char* const (&names)[2]) {
+    return SameName(property, names[0]) || (names[1] != nullptr && SameName(property, names[1]));
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    c = LowerAscii(c);
+    return (c >= 'a' && c <= 'f') ? c - 'a' + 10 : -1;
+}
+
+// A raw register name is "0x" and eight more characters, read as "%x" reads
+// it: hexadecimal digits up to the first other character; nothing read
+// gives register 0.
+bool RawRegister(const char* property, std::uint32_t& address) {
+    if (std::strlen(property) != 10 || property[0] != '0' || property[1] != 'x') {
+        return false;
+    }
+    address = 0;
+    for (const char* p = property + 2; *p != '\0' && HexDigit(*p) >= 0; ++p) {
+        address = address * 16 + static_cast<std::uint32_t>(HexDigit(*p));
+    }
+    return true;
+}
+
+// Toward zero, and within int for any stored value.
+int Truncate(double value) {
+    if (std::isnan(value)) {
+        return 0;
+    }
+    if (value >= static_cast<double>(INT_MAX)) {
+        return INT_MAX;
+    }
+    if (value <= static_cast<double>(INT_MIN)) {
+        return INT_MIN;
+    }
+    return static_cast<int>(value);
+}
+
+enum class Family { Any, NotH280, NotColor, H280NotColor };
+
+struct Readable {
+    const char* names[2];
+    Family family;
+    int (*read)(const Camera& camera);
+};
+
+// What GetProperty answers, in the order in which names are matched.
+const Readable kReadable[] = {
+    {{"continous", "continuous"},
+     Family::Any,
+     [](const Camera& c) { return c.IsContinuous() ? 1 : 0; }},
+    {{"LogLevel", nullptr}, Family::Any, [](const Camera& c) { return c.Log().LogLevel(); }},
+    {{"LogIntoFile", nullptr},
+     Family::Any,
+     [](const Camera& c) { return c.Log().LogIntoFile() ? 1 : 0; }},
+    {{"Exposure", "ExposureTime"},
+     Family::Any,
+     [](const Camera& c) { return c.Params().Exposure.value; }},
+    {{"FrameRate", nullptr},
+     Family::Any,
+     [](const Camera& c) { return Truncate(c.Params().FrameRate.value); }},
+    {{"BlackLevel", nullptr},
+     Family::Any,
+     [](const Camera& c) { return c.Params().BlackLevel.value; }},
+    {{"Gamma", nullptr},
+     Family::NotH280,
+     [](const Camera& c) { return Truncate(c.Params().Gamma.value); }},
+    {{"ImageWidth", nullptr},
+     Family::Any,
+     [](const Camera& c) { return c.Params().ImageWidth.value; }},
+    {{"ImageHeight", nullptr},
+     Family::Any,
+     [](const Camera& c) { return c.Params().ImageHeight.value; }},
+    {{"ImageOffsetX", nullptr},
+     Family::Any,
+     [](const Camera& c) { return c.Params().ImageOffsetX.value; }},
+    {{"ImageOffsetY", nullptr},
+     Family::Any,
+     [](const Camera& c) { return c.Params().ImageOffsetY.value; }},
+    {{"Gain", nullptr}, Family::Any, [](const Camera& c) { return c.Params().Gain.value; }},
+    {{"GainRed", nullptr}, Family::Any, [](const Camera& c) { return c.Params().GainRed.value; }},
+    {{"GainGreen", nullptr},
+     Family::Any,
+     [](const Camera& c) { return c.Params().GainGreen.value; }},
+    {{"GainBlue", nullptr}, Family::Any, [](const Camera& c) { return c.Params().GainBlue.value; }},
+    {{"BandAdjustment", nullptr},
+     Family::Any,
+     [](const Camera& c) { return c.Params().BandAdjustment.value; }},
+    {{"BandLevel", nullptr},
+     Family::Any,
+     [](const Camera& c) { return c.Params().BandLevel.value; }},
+    {{"SensorTaps", nullptr},
+     Family::Any,
+     [](const Camera& c) { return c.Params().SensorTaps.CurrentCode(); }},
+    {{"VerticalBinning", nullptr},
+     Family::NotColor,
+     [](const Camera& c) { return c.Params().VerticalBinning.value; }},
+    {{"HorizontalBinning", nullptr},
+     Family::H280NotColor,
+     [](const Camera& c) { return c.Params().HorizontalBinning.value; }},
+    {{"TriggerDelay", nullptr},
+     Family::Any,
+     [](const Camera& c) { return c.Params().TriggerDelay.value; }},
+    {{"TriggerMode", nullptr},
+     Family::Any,
+     [](const Camera& c) { return c.Params().TriggerMode.CurrentCode(); }},
+    {{"TriggerSource", nullptr},
+     Family::Any,
+     [](const Camera& c) { return c.Params().TriggerSource.CurrentCode(); }},
+    {{"TriggerActivation", nullptr},
+     Family::Any,
+     [](const Camera& c) { return c.Params().TriggerActivation.CurrentCode(); }},
+    {{"TriggerInhibit", nullptr},
+     Family::Any,
+     [](const Camera& c) { return c.Params().TriggerInhibit.CurrentCode(); }},
+    {{"ColorFilter", nullptr},
+     Family::Any,
+     [](const Camera& c) { return c.Params().ColorFilter.CurrentCode(); }},
+};
+
+struct Writable {
+    const char* names[2];
+    bool (*write)(Camera& camera, int value);
+};
+
+bool SetGain(Camera& camera, Param<int>& gain, int value) {
+    return camera.SetGainSelector() && camera.SetParamInt(gain, value);
+}
+
+// What SetProperty accepts, in the order in which names are matched.
+const Writable kWritable[] = {
+    {{"LogLevel", nullptr},
+     [](Camera& c, int v) {
+         c.Log().SetLogLevel(v);
+         return true;
+     }},
+    {{"DebugView", nullptr},
+     [](Camera& c, int v) {
+         c.Log().SetDebugView(v);
+         return true;
+     }},
+    {{"LogIntoFile", nullptr},
+     [](Camera& c, int v) {
+         c.Log().SetLogIntoFile(v != 0);
+         return true;
+     }},
+    {{"SoftwareTrigger", nullptr}, [](Camera& c, int) { return c.GenerateSoftwareTrigger(); }},
+    {{"continous", "continuous"},
+     [](Camera& c, int v) {
+         c.SetContinuousGrab(v != 0);
+         return true;
+     }},
+    {{"AcquisitionFrameRate", nullptr},
+     [](Camera& c, int v) { return c.SetFrameRate(static_cast<float>(v)); }},
+    {{"TriggerMode", nullptr},
+     [](Camera& c, int v) { return c.SetParamEnum(c.Params().TriggerMode, v); }},
+    {{"TriggerSource", nullptr},
+     [](Camera& c, int v) { return c.SetParamEnum(c.Params().TriggerSource, v); }},
+    {{"ExposureTime", "Exposure"},
+     [](Camera& c, int v) { return c.SetParamInt(c.Params().Exposure, v); }},
+    {{"Gain", nullptr}, [](Camera& c, int v) { return SetGain(c, c.Params().Gain, v); }},
+    {{"GainRed", nullptr}, [](Camera& c, int v) { return SetGain(c, c.Params().GainRed, v); }},
+    {{"GainGreen", nullptr}, [](Camera& c, int v) { return SetGain(c, c.Params().GainGreen, v); }},
+    {{"GainBlue", nullptr}, [](Camera& c, int v) { return SetGain(c, c.Params().GainBlue, v); }},
+    {{"BlackLevel", nullptr}, [](Camera& c, int v) { return c.SetBlackLevel(v); }},
+    {{"BandAdjustment", nullptr}, [](Camera& c, int v) { return c.SetBandAdjustment(v); }},
+    {{"BandLevel", nullptr},
+     [](Camera& c, int v) {
+         // Stored only: the camera takes the level with the next band adjustment.
+         Param<int>& level = c.Params().BandLevel;
+         if (v < level.min || v > level.max) {
+             LogMessage(c.Log(), 1, "Camera::SetProperty: band level not in range: %d", v);
+             return false;
+         }
+         level.value = v;
+         return true;
+     }},
+    {{"SensorTaps", nullptr},
+     [](Camera& c, int v) { return c.SetParamEnum(c.Params().SensorTaps, v); }},
+    {{"ColorFilter", nullptr}, [](Camera& c, int v) { return c.SetColorFilter(v); }},
+};
+
+bool InFamily(const Camera& camera, Family family) {
+    switch (family) {
+        case Family::Any:
+            return true;
+        case Family::NotH280:
+            return !camera.IsH280();
+        case Family::NotColor:
+            return !camera.IsColor();
+        case Family::H280NotColor:
+            return camera.IsH280() && !camera.IsColor();
+    }
+    return false;
+}
+
+}  // namespace
+
+bool Camera::GetProperty(const char* property, int* value) {
+    LogMessage(log, 3, "Camera::GetProperty: entering prop=%s \n", TextOrNull(property));
+    if (property == nullptr || value == nullptr) {
+        LogMessage(log, 1,
+                   "Camera::GetProperty: ERROR: no property name or no place for the value\n");
+        return false;
+    }
+    std::uint32_t address = 0;
+    if (RawRegister(property, address)) {
+        *value = static_cast<int>(ReadRegister(address));
+        return true;
+    }
+    if (SameName(property, "PixelSize")) {
+        *value = pixelSize;
+        return true;
+    }
+    const Readable* match = nullptr;
+    for (const Readable& entry : kReadable) {
+        if (Matches(property, entry.names)) {
+            match = &entry;
+            break;
+        }
+    }
+    if (match != nullptr && InFamily(*this, match->family)) {
+        *value = match->read(*this);
+    } else {
+        LogMessage(log, 1, "Camera::GetProperty: unrecognized property name prop=%s \n", property);
+    }
+    LogMessage(log, 3, "Camera::GetProperty: leaving prop=%s \n", property);
+    return true;
+}
+
+bool Camera::SetProperty(const char* property, int value) {
+    LogMessage(log, 2, "Camera::SetProperty: prop=%s value=%d \n", TextOrNull(property), value);
+    if (property == nullptr) {
+        LogMessage(log, 1, "Camera::SetProperty: ERROR: no property name\n");
+        return false;
+    }
+    std::uint32_t address = 0;
+    if (RawRegister(property, address)) {
+        const std::uint32_t word = static_cast<std::uint32_t>(value);
+        if (ZazeGigE_WriteRegister(address, &word, 4)) {
+            return true;
+        }
+        LogMessage(log, 1, "Camera::SetProperty: Write registry error.  Property =%s value=%d",
+                   property, value);
+        return false;
+    }
+    for (const Writable& entry : kWritable) {
+        if (Matches(property, entry.names)) {
+            return entry.write(*this, value);
+        }
+    }
+    LogMessage(log, 1, "Camera::SetProperty: unrecognized property name:%s value=%d", property,
+               value);
+    return false;
+}
+
+bool Camera::GetRange(const char* property, void* /*minimum*/, void* /*maximum*/) {
+    LogMessage(log, 3, "Camera::GetRange: entering prop=%s \n", TextOrNull(property));
+    return false;
+}

@@ -1,0 +1,91 @@
+#include "camera/PixelPack.h"
+
+#include <cstring>
+
+#if defined(__i386__) || defined(__x86_64__)
+#define ZAVADED_X86 1
+#include <immintrin.h>
+#endif
+
+namespace {
+
+// Four pixels at a time through 32-bit words: 16 bytes in, 12 bytes out.
+// The shifts assume little-endian words, as on every target of the driver.
+void PackWords(const std::uint8_t* source, std::uint8_t* target, std::size_t quads) {
+    for (std::size_t i = 0; i < quads; ++i, source += 16, target += 12) {
+        std::uint32_t p[4];
+        std::memcpy(p, source, sizeof p);
+        const std::uint32_t out[3] = {
+            (p[0] & 0x00FFFFFFu) | (p[1] << 24),
+            ((p[1] >> 8) & 0x0000FFFFu) | (p[2] << 16),
+            ((p[2] >> 16) & 0x000000FFu) | (p[3] << 8),
+        };
+        std::memcpy(target, out, sizeof out);
+    }
+}
+
+void PackBytes(const std::uint8_t* source, std::uint8_t* target, std::size_t pixels) {
+    for (std::size_t i = 0; i < pixels; ++i, source += 4, target += 3) {
+        target[0] = source[0];
+        target[1] = source[1];
+        target[2] = source[2];
+    }
+}
+
+#ifdef ZAVADED_X86
+
+// Sixteen pixels at a time with byte shuffles: 64 bytes in, 48 bytes out.
+__attribute__((target("ssse3"))) void PackSsse3(const std::uint8_t* source, std::uint8_t* target,
+                                                std::size_t blocks) {
+    // Gathers the first three bytes of each of four pixels into the low 12 bytes.
+    const __m128i gather = _mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
+    for (std::size_t i = 0; i < blocks; ++i, source += 64, target += 48) {
+        const __m128i a =
+            _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(source)), gather);
+        const __m128i b = _mm_shuffle_epi8(
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + 16)), gather);
+        const __m128i c = _mm_shuffle_epi8(
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + 32)), gather);
+        const __m128i d = _mm_shuffle_epi8(
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + 48)), gather);
+        // 12 + 4 | 8 + 8 | 4 + 12 bytes.
+        const __m128i out0 = _mm_or_si128(a, _mm_slli_si128(b, 12));
+        const __m128i out1 = _mm_or_si128(_mm_srli_si128(b, 4), _mm_slli_si128(c, 8));
+        const __m128i out2 = _mm_or_si128(_mm_srli_si128(c, 8), _mm_slli_si128(d, 4));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(target), out0);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(target + 16), out1);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(target + 32), out2);
+    }
+}
+
+bool HasSsse3() {
+    static const bool has = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("ssse3") != 0;
+    }();
+    return has;
+}
+
+#endif
+
+}  // namespace
+
+void PackFourToThreePortable(const std::uint8_t* source, std::uint8_t* target, std::size_t pixels) {
+    const std::size_t quads = pixels / 4;
+    PackWords(source, target, quads);
+    PackBytes(source + quads * 16, target + quads * 12, pixels % 4);
+}
+
+void PackFourToThree(const std::uint8_t* source, std::uint8_t* target, std::size_t pixels) {
+#ifdef ZAVADED_X86
+    // The 32-bit driver may run on any x86, so the shuffle path is chosen at
+    // run time.
+    if (HasSsse3()) {
+        const std::size_t blocks = pixels / 16;
+        PackSsse3(source, target, blocks);
+        PackFourToThreePortable(source + blocks * 64, target + blocks * 48, pixels % 16);
+        return;
+    }
+#endif
+    PackFourToThreePortable(source, target, pixels);
+}
