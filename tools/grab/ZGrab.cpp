@@ -1,40 +1,115 @@
 // zgrab: a host program for the driver. It loads the driver library at run
-// time and reaches it only through its exports, as a machine-vision host does.
+// time and reaches it only through its exports, as a machine-vision host does:
+// it initialises the driver, opens cameras on ports, applies settings, grabs
+// frames, reads every row and writes the images as PNG files.
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
-#include <cstring>
+#include <cstdlib>
 #include <filesystem>
+#include <map>
+#include <mutex>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "DriverLibrary.h"
 
+#define STB_IMAGE_WRITE_IMPLEMENTATION
+#if defined(__GNUC__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wconversion"
+#pragma GCC diagnostic ignored "-Wsign-conversion"
+#pragma GCC diagnostic ignored "-Wold-style-cast"
+#pragma GCC diagnostic ignored "-Wcast-align"
+#pragma GCC diagnostic ignored "-Wshadow"
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+#pragma GCC diagnostic ignored "-Wunused-parameter"
+#endif
+#include <stb_image_write.h>
+#if defined(__GNUC__)
+#pragma GCC diagnostic pop
+#endif
+
 namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct Setting {
+    std::string name;
+    int value = 0;
+};
 
 struct Options {
     std::string driverPath = DriverLibrary::DefaultPath();
     std::string systemPath = "zgrab-data";
+    std::string outputPath = "zgrab-images";
+    std::vector<std::string> cameras;
+    std::vector<Setting> settings;
+    std::vector<std::string> queries;
+    int frames = 3;
+    int timeoutMs = 5000;
+    bool continuous = false;
     bool list = false;
+    bool properties = false;
+    bool saveAll = false;
     bool verbose = false;
+};
+
+// Names getProperty answers, for --properties.
+const char* const kPropertyNames[] = {
+    "PixelSize",         "ImageWidth",     "ImageHeight",  "ImageOffsetX",    "ImageOffsetY",
+    "Exposure",          "FrameRate",      "Gain",         "GainRed",         "GainGreen",
+    "GainBlue",          "BlackLevel",     "Gamma",        "VerticalBinning", "HorizontalBinning",
+    "BandAdjustment",    "BandLevel",      "SensorTaps",   "TriggerMode",     "TriggerSource",
+    "TriggerActivation", "TriggerInhibit", "TriggerDelay", "ColorFilter",     "continuous",
+    "LogLevel",          "LogIntoFile",
 };
 
 void PrintHelp() {
     std::puts(
         "usage: zgrab [options]\n"
         "\n"
-        "Loads the ZavaDED camera driver, initialises it with a system path and lists the\n"
-        "cameras it finds.\n"
+        "Loads the ZavaDED camera driver, opens cameras on ports, grabs frames, reads every\n"
+        "row through getCVLGrabRow and writes the last frame of each camera as a PNG file.\n"
         "\n"
         "options:\n"
-        "  --list               list the cameras and their names, then finalise\n"
-        "  --system-path DIR    folder for the driver's INI and log files (default: zgrab-data,\n"
-        "                       created if missing)\n"
-        "  --driver PATH        the driver library (default: next to zgrab)\n"
-        "  --verbose            print the driver's log messages\n"
-        "  --help               this text\n"
+        "  --list                 list the cameras, then finalise\n"
+        "  --camera NAME          open this camera (repeatable; default: every camera found)\n"
+        "  --frames N             frames to grab per camera (default 3)\n"
+        "  --continuous           grab in continuous mode instead of one request per frame\n"
+        "  --set NAME=VALUE       set a property after opening (repeatable), e.g.\n"
+        "                         --set ExposureTime=500 --set AcquisitionFrameRate=10\n"
+        "  --get NAME             print a property after opening (repeatable)\n"
+        "  --properties           print the camera's properties after opening\n"
+        "  --output DIR           folder for the PNG files (default: zgrab-images)\n"
+        "  --save-all             write every frame, not only the last one\n"
+        "  --timeout MS           wait at most MS for each frame (default 5000)\n"
+        "  --system-path DIR      folder for the driver's INI and log files (default:\n"
+        "                         zgrab-data; created if missing)\n"
+        "  --driver PATH          the driver library (default: next to zgrab)\n"
+        "  --verbose              print the driver's log messages\n"
+        "  --help                 this text\n"
         "\n"
+        "Cameras are opened on ports 0, 1, 2, ... in the order given. Colour images arrive\n"
+        "with three bytes per pixel in the order blue, green, red.\n"
         "With the simulated ZUR library the cameras come from ZUR_SIM_CONFIG, an INI file\n"
         "with one [camera N] section per camera, or else from its built-in set.");
+}
+
+int ParseInt(const std::string& text, const std::string& what) {
+    std::size_t used = 0;
+    int value = 0;
+    try {
+        value = std::stoi(text, &used, 0);
+    } catch (const std::exception&) {
+        used = 0;
+    }
+    if (used == 0 || used != text.size()) {
+        throw std::invalid_argument(what + ": not a number: " + text);
+    }
+    return value;
 }
 
 Options Parse(int argc, char** argv) {
@@ -52,6 +127,30 @@ Options Parse(int argc, char** argv) {
             std::exit(0);
         } else if (argument == "--list") {
             options.list = true;
+        } else if (argument == "--camera") {
+            options.cameras.push_back(value());
+        } else if (argument == "--frames") {
+            options.frames = ParseInt(value(), argument);
+        } else if (argument == "--continuous") {
+            options.continuous = true;
+        } else if (argument == "--set") {
+            const std::string text = value();
+            const std::size_t equals = text.find('=');
+            if (equals == std::string::npos || equals == 0) {
+                throw std::invalid_argument("--set needs NAME=VALUE, not " + text);
+            }
+            options.settings.push_back(
+                {text.substr(0, equals), ParseInt(text.substr(equals + 1), "--set " + text)});
+        } else if (argument == "--get") {
+            options.queries.push_back(value());
+        } else if (argument == "--properties") {
+            options.properties = true;
+        } else if (argument == "--output") {
+            options.outputPath = value();
+        } else if (argument == "--save-all") {
+            options.saveAll = true;
+        } else if (argument == "--timeout") {
+            options.timeoutMs = ParseInt(value(), argument);
         } else if (argument == "--system-path") {
             options.systemPath = value();
         } else if (argument == "--driver") {
@@ -62,9 +161,16 @@ Options Parse(int argc, char** argv) {
             throw std::invalid_argument("unknown option " + argument + " (see --help)");
         }
     }
+    if (options.frames < 1) {
+        throw std::invalid_argument("--frames must be at least 1");
+    }
     return options;
 }
 
+// What the driver's callbacks tell the main thread.
+std::mutex eventsLock;
+std::condition_variable eventsSignal;
+std::map<int, int> completedByPort;
 bool verboseLog = false;
 
 extern "C" void ZAVADED_CALL PrintDriverMessage(const char* text) {
@@ -73,12 +179,171 @@ extern "C" void ZAVADED_CALL PrintDriverMessage(const char* text) {
     }
 }
 
+extern "C" void ZAVADED_CALL ImageComplete(int /*grabberNo*/, int portNo) {
+    {
+        std::lock_guard<std::mutex> lock(eventsLock);
+        ++completedByPort[portNo];
+    }
+    eventsSignal.notify_all();
+}
+
+bool WaitForImages(int port, int count, int timeoutMs) {
+    std::unique_lock<std::mutex> lock(eventsLock);
+    return eventsSignal.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                                 [&] { return completedByPort[port] >= count; });
+}
+
+struct OpenCamera {
+    std::string name;
+    int port = 0;
+    int width = 0;
+    int height = 0;
+    int bytesPerPixel = 1;
+    std::vector<unsigned char> image;
+    int framesRead = 0;
+    Clock::time_point started;
+};
+
+std::string FileName(const std::string& name) {
+    std::string file = name;
+    std::replace_if(
+        file.begin(), file.end(), [](char c) { return c == '/' || c == '\\' || c == ':'; }, '_');
+    return file;
+}
+
+void ReadImage(const DriverLibrary& driver, OpenCamera& camera) {
+    const std::size_t lineBytes =
+        static_cast<std::size_t>(camera.width) * static_cast<std::size_t>(camera.bytesPerPixel);
+    camera.image.resize(lineBytes * static_cast<std::size_t>(camera.height));
+    for (int row = 0; row < camera.height; ++row) {
+        if (driver.getCVLGrabRow(0, camera.port,
+                                 camera.image.data() + lineBytes * static_cast<std::size_t>(row),
+                                 row, 0, camera.width - 1) != 1) {
+            throw std::runtime_error("getCVLGrabRow failed for row " + std::to_string(row) +
+                                     " of " + camera.name);
+        }
+    }
+    ++camera.framesRead;
+}
+
+void WritePng(const OpenCamera& camera, const std::string& folder, int frame, bool numbered) {
+    std::vector<unsigned char> pixels = camera.image;
+    if (camera.bytesPerPixel == 3) {
+        for (std::size_t i = 0; i + 2 < pixels.size(); i += 3) {
+            std::swap(pixels[i], pixels[i + 2]);  // blue, green, red to red, green, blue
+        }
+    }
+    std::string path = (std::filesystem::path(folder) / FileName(camera.name)).string();
+    if (numbered) {
+        char suffix[16];
+        std::snprintf(suffix, sizeof suffix, "-%03d", frame);
+        path += suffix;
+    }
+    path += ".png";
+    if (stbi_write_png(path.c_str(), camera.width, camera.height, camera.bytesPerPixel,
+                       pixels.data(), camera.width * camera.bytesPerPixel) == 0) {
+        throw std::runtime_error("cannot write " + path);
+    }
+    std::printf("  wrote %s\n", path.c_str());
+}
+
+void Require(bool present, const char* what) {
+    if (!present) {
+        throw std::runtime_error(std::string("the driver lacks the export ") + what);
+    }
+}
+
+void PrintProperty(const DriverLibrary& driver, const OpenCamera& camera, const std::string& name) {
+    int value = 0;
+    if (driver.getProperty(0, camera.port, name.c_str(), &value) == 1) {
+        std::printf("  %-18s %d\n", name.c_str(), value);
+    } else {
+        std::printf("  %-18s (not available)\n", name.c_str());
+    }
+}
+
+std::vector<OpenCamera> OpenCameras(const DriverLibrary& driver, const Options& options,
+                                    const std::vector<std::string>& found) {
+    std::vector<OpenCamera> opened;
+    const std::vector<std::string>& wanted = options.cameras.empty() ? found : options.cameras;
+    for (const std::string& name : wanted) {
+        OpenCamera camera;
+        camera.name = name;
+        camera.port = static_cast<int>(opened.size());
+        int size[2] = {0, 0};
+        if (driver.openCVLPort(0, camera.port, name.c_str(), size) != 1) {
+            std::fprintf(stderr, "zgrab: cannot open %s (see the driver log)\n", name.c_str());
+            continue;
+        }
+        camera.width = size[0];
+        camera.height = size[1];
+        int pixelSize = 8;
+        driver.getProperty(0, camera.port, "PixelSize", &pixelSize);
+        camera.bytesPerPixel = pixelSize / 8;
+        driver.setCompleteCallback(0, camera.port, &ImageComplete);
+        std::printf("%s on port %d: %d x %d, %d bit per pixel\n", name.c_str(), camera.port,
+                    camera.width, camera.height, pixelSize);
+        for (const Setting& setting : options.settings) {
+            const int result =
+                driver.setProperty(0, camera.port, setting.name.c_str(), setting.value);
+            std::printf("  set %s=%d: %s\n", setting.name.c_str(), setting.value,
+                        result == 1 ? "ok" : "refused");
+        }
+        for (const std::string& query : options.queries) {
+            PrintProperty(driver, camera, query);
+        }
+        if (options.properties) {
+            for (const char* property : kPropertyNames) {
+                PrintProperty(driver, camera, property);
+            }
+        }
+        opened.push_back(std::move(camera));
+    }
+    return opened;
+}
+
+void Grab(const DriverLibrary& driver, const Options& options, std::vector<OpenCamera>& cameras) {
+    std::filesystem::create_directories(options.outputPath);
+    for (OpenCamera& camera : cameras) {
+        camera.started = Clock::now();
+        if (options.continuous) {
+            driver.setProperty(0, camera.port, "continuous", 1);
+        }
+    }
+    for (int frame = 1; frame <= options.frames; ++frame) {
+        for (OpenCamera& camera : cameras) {
+            if (!options.continuous && driver.doCVLGrab(0, camera.port) != 1) {
+                throw std::runtime_error("doCVLGrab failed for " + camera.name);
+            }
+        }
+        for (OpenCamera& camera : cameras) {
+            if (!WaitForImages(camera.port, frame, options.timeoutMs)) {
+                throw std::runtime_error("no image from " + camera.name + " within " +
+                                         std::to_string(options.timeoutMs) + " ms");
+            }
+            ReadImage(driver, camera);
+            const double seconds =
+                std::chrono::duration<double>(Clock::now() - camera.started).count();
+            std::printf("%s: frame %d/%d, %.1f frames per second\n", camera.name.c_str(), frame,
+                        options.frames, seconds > 0 ? camera.framesRead / seconds : 0.0);
+            if (options.saveAll) {
+                WritePng(camera, options.outputPath, frame, true);
+            }
+        }
+    }
+    for (OpenCamera& camera : cameras) {
+        if (options.continuous) {
+            driver.setProperty(0, camera.port, "continuous", 0);
+        }
+        if (!options.saveAll) {
+            WritePng(camera, options.outputPath, options.frames, false);
+        }
+    }
+}
+
 int Run(const Options& options) {
     DriverLibrary driver(options.driverPath);
-    if (driver.initialize == nullptr || driver.finalize == nullptr ||
-        driver.getCVLNoOfSupportedCameras == nullptr || driver.getCVLCameraConfigNames == nullptr) {
-        throw std::runtime_error(options.driverPath + " lacks the lifecycle exports");
-    }
+    Require(driver.initialize && driver.finalize && driver.getCVLCameraConfigNames, "initialize");
     std::filesystem::create_directories(options.systemPath);
     const std::string systemPath = std::filesystem::absolute(options.systemPath).string();
     verboseLog = options.verbose;
@@ -86,14 +351,38 @@ int Run(const Options& options) {
     if (driver.initialize(systemPath.c_str(), &PrintDriverMessage) != 1) {
         throw std::runtime_error("initialize failed");
     }
-    const int count = driver.getCVLNoOfSupportedCameras();
-    std::printf("%d camera%s found\n", count, count == 1 ? "" : "s");
+    std::vector<std::string> found;
     char** names = driver.getCVLCameraConfigNames();
     for (int i = 0; names != nullptr && names[i] != nullptr; ++i) {
-        std::printf("  %s\n", names[i]);
+        found.emplace_back(names[i]);
+    }
+    std::printf("%zu camera%s found\n", found.size(), found.size() == 1 ? "" : "s");
+    for (const std::string& name : found) {
+        std::printf("  %s\n", name.c_str());
+    }
+    int result = 0;
+    if (!options.list) {
+        Require(driver.openCVLPort && driver.closeCVLPort && driver.doCVLGrab &&
+                    driver.getCVLGrabRow && driver.setCompleteCallback && driver.getProperty &&
+                    driver.setProperty,
+                "openCVLPort");
+        std::vector<OpenCamera> cameras = OpenCameras(driver, options, found);
+        try {
+            Grab(driver, options, cameras);
+        } catch (const std::exception& error) {
+            std::fprintf(stderr, "zgrab: %s\n", error.what());
+            result = 1;
+        }
+        for (const OpenCamera& camera : cameras) {
+            driver.closeCVLPort(0, camera.port);
+        }
+        if (cameras.empty() ||
+            cameras.size() < (options.cameras.empty() ? found.size() : options.cameras.size())) {
+            result = 1;
+        }
     }
     driver.finalize();
-    return 0;
+    return result;
 }
 
 }  // namespace

@@ -33,6 +33,14 @@ DriverLibrary::DriverLibrary(const std::string& path) {
     Bind(getCVLMaxNoOfPorts, "getCVLMaxNoOfPorts");
     Bind(getCVLNoOfSupportedCameras, "getCVLNoOfSupportedCameras");
     Bind(getCVLCameraConfigNames, "getCVLCameraConfigNames");
+    Bind(openCVLPort, "openCVLPort");
+    Bind(closeCVLPort, "closeCVLPort");
+    Bind(doCVLGrab, "doCVLGrab");
+    Bind(getCVLGrabRow, "getCVLGrabRow");
+    Bind(setCompleteCallback, "setCompleteCallback");
+    Bind(getProperty, "getProperty");
+    Bind(setProperty, "setProperty");
+    Bind(getPropertyRange, "getPropertyRange");
 }
 
 DriverLibrary::~DriverLibrary() {

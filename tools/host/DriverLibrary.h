@@ -25,6 +25,14 @@ class DriverLibrary {
     decltype(&::getCVLMaxNoOfPorts) getCVLMaxNoOfPorts = nullptr;
     decltype(&::getCVLNoOfSupportedCameras) getCVLNoOfSupportedCameras = nullptr;
     decltype(&::getCVLCameraConfigNames) getCVLCameraConfigNames = nullptr;
+    decltype(&::openCVLPort) openCVLPort = nullptr;
+    decltype(&::closeCVLPort) closeCVLPort = nullptr;
+    decltype(&::doCVLGrab) doCVLGrab = nullptr;
+    decltype(&::getCVLGrabRow) getCVLGrabRow = nullptr;
+    decltype(&::setCompleteCallback) setCompleteCallback = nullptr;
+    decltype(&::getProperty) getProperty = nullptr;
+    decltype(&::setProperty) setProperty = nullptr;
+    decltype(&::getPropertyRange) getPropertyRange = nullptr;
 
   private:
     void* Find(const char* name) const;
