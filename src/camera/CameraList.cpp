@@ -50,6 +50,10 @@ void CameraList::ReleaseInstance() {
     Instance().reset();
 }
 
+bool CameraList::IsSupportedModel(const std::string& model) {
+    return !model.empty() && std::strstr(SupportedModels, model.c_str()) != nullptr;
+}
+
 CameraList::CameraList() : log(DriverLog::Instance()) {
     cameras.reserve(kMaxCameras);
 }
@@ -100,8 +104,7 @@ bool CameraList::Init() {
 
 void CameraList::Register(const ZURCameraRecord& record) {
     const std::string model = ModelName(record);
-    // The empty text occurs in every text, but names no camera.
-    if (model.empty() || std::strstr(SupportedModels, model.c_str()) == nullptr) {
+    if (!IsSupportedModel(model)) {
         LogMessage(log, 1, "CameraList::camera %s is not supported.\n", model.c_str());
         return;
     }

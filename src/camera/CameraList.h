@@ -18,6 +18,11 @@ class CameraList {
     static constexpr const char* SupportedModels =
         "XCG-V60E XCG-SX97E XCG-SX99E XCG-U100E XCG-5005E XCG-H280E XCG-U100CR XCG-5005CR";
 
+    // Whether a model name reported by ZUR names a supported model: it occurs
+    // anywhere in SupportedModels (as hosts have always seen it), and it is
+    // not empty (the empty text occurs in every text but names no camera).
+    static bool IsSupportedModel(const std::string& model);
+
     // The registry, created empty on first use. Raises DriverError when it
     // cannot be created.
     static CameraList& GetInstance();

@@ -1,0 +1,167 @@
+#include "camera/CameraList.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "SimulatedDriver.h"
+#include "ZURSim.h"
+#include "ZavaDED.h"
+#include "driver/DriverError.h"
+
+using testing_support::DriverSession;
+using testing_support::JournalOf;
+
+namespace {
+
+std::vector<std::string> ConfigNames() {
+    std::vector<std::string> names;
+    char** array = getCVLCameraConfigNames();
+    for (int i = 0; array[i] != nullptr; ++i) {
+        names.emplace_back(array[i]);
+    }
+    return names;
+}
+
+struct ModelCase {
+    const char* model;
+    std::uint32_t flags;
+    int pixelSize;
+    const char* kind;
+};
+
+TEST(CameraList, RegistersEverySupportedModelWithItsFamily) {
+    const ModelCase cases[] = {
+        {"XCG-V60E", ModelMono, 8, "b/w"},       {"XCG-SX97E", ModelMono, 8, "b/w"},
+        {"XCG-SX99E", ModelMono, 8, "b/w"},      {"XCG-U100E", ModelMono, 8, "b/w"},
+        {"XCG-5005E", ModelMono, 8, "b/w"},      {"XCG-H280E", ModelMono | ModelH280, 8, "b/w"},
+        {"XCG-U100CR", ModelColor, 24, "color"}, {"XCG-5005CR", ModelColor, 24, "color"},
+    };
+    DriverSession session({{"XCG-V60E", 4660},
+                           {"XCG-SX97E", 4661},
+                           {"XCG-SX99E", 4662},
+                           {"XCG-U100E", 4663},
+                           {"XCG-5005E", 4664},
+                           {"XCG-H280E", 4665},
+                           {"XCG-U100CR", 4666},
+                           {"XCG-5005CR", 4667}});
+    ASSERT_EQ(getCVLNoOfSupportedCameras(), 8);
+    const std::vector<std::string> names = ConfigNames();
+    for (int i = 0; i < 8; ++i) {
+        const ModelCase& expected = cases[i];
+        const std::string name = std::string(expected.model) + "-" + std::to_string(4660 + i);
+        EXPECT_EQ(names[static_cast<std::size_t>(i)], name);
+        const Camera& camera = session.CameraNamed(name);
+        EXPECT_EQ(camera.ModelFlags(), expected.flags) << name;
+        EXPECT_EQ(camera.PixelSize(), expected.pixelSize) << name;
+        EXPECT_EQ(camera.Port(), -1);
+        EXPECT_FALSE(camera.IsOpen());
+        EXPECT_TRUE(session.Log().Contains(std::string("* ") + expected.kind +
+                                           " camera found: " + name + " \n"))
+            << name;
+    }
+    // Registering a camera routes "LogLevel" 3 through its properties.
+    EXPECT_EQ(DriverLog::Instance().LogLevel(), 3);
+}
+
+TEST(CameraList, SupportedModelsAreFoundInTheListOfModels) {
+    EXPECT_TRUE(CameraList::IsSupportedModel("XCG-H280E"));
+    EXPECT_TRUE(CameraList::IsSupportedModel("XCG-U100"));
+    EXPECT_FALSE(CameraList::IsSupportedModel("XCG-U100EX"));
+    EXPECT_FALSE(CameraList::IsSupportedModel("xcg-u100e"));
+    EXPECT_FALSE(CameraList::IsSupportedModel(""));
+}
+
+TEST(CameraList, SkipsUnsupportedModelsButKeepsLooking) {
+    DriverSession session({{"XCG-FOO", 1}, {"XCG-U100", 3}, {"XCG-5005E", 4660}});
+    EXPECT_TRUE(session.Log().Contains("CameraList::camera XCG-FOO is not supported.\n"));
+    // Any part of the list of supported models passes, as hosts have always seen.
+    EXPECT_EQ(ConfigNames(), (std::vector<std::string>{"XCG-U100-3", "XCG-5005E-4660"}));
+}
+
+TEST(CameraList, OnlyUnsupportedModelsLeaveTheRegistryEmpty) {
+    DriverSession session({{"ABC-1", 7}});
+    EXPECT_EQ(getCVLNoOfSupportedCameras(), 0);
+    EXPECT_TRUE(session.Log().Contains("CameraList::Init: WARNING: no supported cameras found\n"));
+    EXPECT_EQ(ConfigNames(), std::vector<std::string>{});
+}
+
+TEST(CameraList, NoCamerasIsReportedAndInitializeStillSucceeds) {
+    DriverSession session({});
+    EXPECT_EQ(getCVLNoOfSupportedCameras(), 0);
+    EXPECT_TRUE(session.Log().Contains("CameraList::Init: no cameras found\n"));
+}
+
+TEST(CameraList, AsksForAtMostTwentyRecords) {
+    ZURSimReset();
+    for (int i = 0; i < 25; ++i) {
+        ZURSimAddCamera("XCG-U100E", static_cast<std::uint64_t>(100 + i));
+    }
+    testing_support::ClearJournal();
+    testing_support::LogCapture capture(1, 0);
+    EXPECT_EQ(initialize("", nullptr), 1);
+    EXPECT_EQ(JournalOf("ZURGetList"), (std::vector<std::string>{"count=0", "count=20"}));
+    EXPECT_EQ(getCVLNoOfSupportedCameras(), 20);
+    EXPECT_EQ(ConfigNames().back(), "XCG-U100E-119");
+    finalize();
+    ZURSimReset();
+}
+
+TEST(CameraList, AFailingListCallMeansNoCameras) {
+    DriverSession session({{"XCG-U100E", 1}});
+    finalize();
+    session.Log().Clear();
+    ZURSimFailNext("ZURGetList", 1);
+    EXPECT_EQ(initialize(nullptr, &testing_support::LogCapture::MessageProcForTest), 1);
+    EXPECT_EQ(getCVLNoOfSupportedCameras(), 0);
+    EXPECT_TRUE(session.Log().Contains("CameraList::Init: no cameras found\n"));
+}
+
+TEST(CameraList, DeviceIdBecomesPartOfTheName) {
+    DriverSession session({{"XCG-5005E", 4660}, {"XCG-U100E", 0x8000000000000001ull}});
+    // The device ID is printed as a signed 64-bit number.
+    EXPECT_EQ(ConfigNames(),
+              (std::vector<std::string>{"XCG-5005E-4660", "XCG-U100E--9223372036854775807"}));
+    EXPECT_EQ(session.CameraNamed("XCG-U100E--9223372036854775807").DeviceId(),
+              0x8000000000000001ull);
+}
+
+TEST(CameraList, LookupsAreExactAndRaiseTheDriversError) {
+    DriverSession session({{"XCG-U100E", 4660}});
+    CameraList& cameras = CameraList::GetInstance();
+    EXPECT_TRUE(cameras.IsCameraAvailable("XCG-U100E-4660"));
+    EXPECT_FALSE(cameras.IsCameraAvailable("xcg-u100e-4660"));
+    EXPECT_FALSE(cameras.IsCameraAvailable(nullptr));
+    EXPECT_THROW(cameras.GetByName("xcg-u100e-4660"), DriverError);
+    EXPECT_TRUE(session.Log().Contains(
+        "CameraList::GetByName: ERROR: could not find camera xcg-u100e-4660\n"));
+
+    EXPECT_THROW(cameras.GetByPort(5), DriverError);
+    EXPECT_TRUE(
+        session.Log().Contains("CameraList::GetByPort: ERROR: could not find camera on port 5\n"));
+
+    // Bound to a port but not open: found, with a warning.
+    DriverLog::Instance().SetLogLevel(2);
+    Camera& camera = cameras.GetByName("XCG-U100E-4660");
+    camera.SetPort(5);
+    EXPECT_EQ(&cameras.GetByPort(5), &camera);
+    EXPECT_TRUE(
+        session.Log().Contains("CameraList::GetByPort: WARNING: found camera on requested port 5, "
+                               "but the camera is closed\n"));
+    camera.SetPort(-1);
+}
+
+TEST(CameraList, FirstCameraInRegistryOrderWinsAPort) {
+    DriverSession session({{"XCG-U100E", 1}, {"XCG-U100E", 2}});
+    CameraList& cameras = CameraList::GetInstance();
+    Camera& second = cameras.GetByName("XCG-U100E-2");
+    Camera& first = cameras.GetByName("XCG-U100E-1");
+    second.SetPort(3);
+    first.SetPort(3);
+    EXPECT_EQ(&cameras.GetByPort(3), &first);
+    first.SetPort(-1);
+    second.SetPort(-1);
+}
+
+}  // namespace

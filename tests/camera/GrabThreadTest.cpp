@@ -1,0 +1,245 @@
+// The grab thread: single and continuous grabbing, the completion callback,
+// and stopping the thread, also when the host's callback does not return.
+#include "camera/GrabThread.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <string>
+#include <thread>
+
+#include "CallbackRecorder.h"
+#include "SimulatedDriver.h"
+#include "ZURSim.h"
+#include "ZavaDED.h"
+#include "camera/Camera.h"
+
+using testing_support::CallbackRecorder;
+using testing_support::DriverSession;
+using testing_support::GrabOne;
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr const char* kName = "XCG-V60E-1";
+
+// A session with one fast camera open on port 0 and the recorder installed.
+struct OpenCamera {
+    OpenCamera() : session({{"XCG-V60E", 1}}), camera(session.Open(kName, 0)) {
+        EXPECT_EQ(setCompleteCallback(0, 0, &CallbackRecorder::Callback), 1);
+        DriverLog::Instance().SetLogLevel(3);
+    }
+    DriverSession session;
+    Camera& camera;
+    CallbackRecorder recorder;
+};
+
+TEST(GrabThread, OneRequestGivesOneCallback) {
+    OpenCamera open;
+    ASSERT_TRUE(GrabOne(open.recorder, 0));
+    std::this_thread::sleep_for(100ms);  // a second callback would arrive meanwhile
+    EXPECT_EQ(open.recorder.Calls(), (std::vector<std::pair<int, int>>{{0, 0}}));
+    EXPECT_TRUE(open.session.Log().Contains("GrabThread::IssueCB: CB called, 0\n"));
+    EXPECT_EQ(ZURSimFramesProduced(1), 1u);
+    EXPECT_FALSE(open.camera.IsGrabRequested());
+}
+
+TEST(GrabThread, WithoutACallbackTheImageStillArrives) {
+    OpenCamera open;
+    ASSERT_EQ(setCompleteCallback(0, 0, nullptr), 1);
+    ASSERT_EQ(doCVLGrab(0, 0), 1);
+    for (int i = 0; i < 500 && !open.session.Log().Contains("GrabThread::IssueCB: CB called, 0\n");
+         ++i) {
+        std::this_thread::sleep_for(10ms);
+    }
+    EXPECT_TRUE(open.session.Log().Contains("GrabThread::IssueCB: CB called, 0\n"));
+    EXPECT_NE(open.camera.GetLine(0)[0], 200);
+}
+
+TEST(GrabThread, EveryRequestIsServedByItsOwnImage) {
+    OpenCamera open;
+    for (int i = 0; i < 5; ++i) {
+        ASSERT_EQ(doCVLGrab(0, 0), 1);
+    }
+    ASSERT_TRUE(open.recorder.WaitFor(5));
+    std::this_thread::sleep_for(100ms);
+    EXPECT_EQ(open.recorder.Count(), 5);
+}
+
+TEST(GrabThread, ARequestFromInsideTheCallbackIsServed) {
+    OpenCamera open;
+    open.recorder.SetHook([](int call, int port) {
+        if (call < 3) {
+            doCVLGrab(0, port);
+        }
+    });
+    ASSERT_TRUE(GrabOne(open.recorder, 0));
+    ASSERT_TRUE(open.recorder.WaitFor(3));
+    std::this_thread::sleep_for(100ms);
+    EXPECT_EQ(open.recorder.Count(), 3);
+}
+
+TEST(GrabThread, ContinuousModeDeliversUntilSwitchedOff) {
+    OpenCamera open;
+    ASSERT_EQ(setProperty(0, 0, "continuous", 1), 1);
+    open.session.Log().Clear();
+    ASSERT_EQ(setProperty(0, 0, "continous", 1), 1);
+    EXPECT_TRUE(open.session.Log().Contains(
+        "Camera::SetContinuousGrab has no effect -- the same mode is already active\n"));
+    ASSERT_TRUE(open.recorder.WaitFor(10));
+    ASSERT_EQ(setProperty(0, 0, "continuous", 0), 1);
+    std::this_thread::sleep_for(50ms);  // an image in flight is dropped
+    const int afterOff = open.recorder.Count();
+    std::this_thread::sleep_for(100ms);
+    EXPECT_EQ(open.recorder.Count(), afterOff);
+    ASSERT_TRUE(GrabOne(open.recorder, 0));
+    std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(open.recorder.Count(), afterOff + 1);
+}
+
+TEST(GrabThread, ClosingDuringContinuousGrabbingStopsCleanly) {
+    OpenCamera open;
+    ASSERT_EQ(setProperty(0, 0, "continuous", 1), 1);
+    ASSERT_TRUE(open.recorder.WaitFor(3));
+    closeCVLPort(0, 0);
+    EXPECT_FALSE(open.camera.IsOpen());
+    EXPECT_EQ(ZURSimOpenDeviceCount(), 0);
+    const int afterClose = open.recorder.Count();
+    std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(open.recorder.Count(), afterClose);
+    // The mode survives the close: after a reopen images flow on request.
+    EXPECT_TRUE(open.camera.IsContinuous());
+}
+
+TEST(GrabThread, CompleteCallbackChangesAreLogged) {
+    OpenCamera open;
+    const auto messageAfter = [&](CompleteCallback callback) {
+        open.session.Log().Clear();
+        open.camera.SetCompleteCB(callback);
+        return open.session.Log().Messages().back();
+    };
+    const auto other = [](int, int) {};
+    EXPECT_EQ(messageAfter(nullptr),
+              "Camera::SetCompleteCB: CB was already assigned. Resetting CB to null. \n");
+    EXPECT_EQ(messageAfter(nullptr), "Camera::SetCompleteCB: Resetting CB to null. \n");
+    EXPECT_EQ(messageAfter(&CallbackRecorder::Callback), "Camera::SetCompleteCB: \n");
+    EXPECT_EQ(
+        messageAfter(&CallbackRecorder::Callback),
+        "Camera::SetCompleteCB: CB was already assigned. The new CB is the same function. \n");
+    EXPECT_EQ(messageAfter(other), "Camera::SetCompleteCB: CB was already assigned. \n");
+}
+
+TEST(GrabThread, StopsAtOnceWhileWaitingForARequest) {
+    OpenCamera open;
+    DriverLog::Instance().SetLogLevel(2);
+    const auto started = std::chrono::steady_clock::now();
+    closeCVLPort(0, 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 2s);
+    const int leaving = open.session.Log().IndexOf("GrabThread::ThreadMain: leaving on port=-1\n");
+    EXPECT_GE(leaving, 0);
+    EXPECT_LT(leaving,
+              open.session.Log().IndexOf("GrabThread::Destroy: thread closed on port=-1\n"));
+}
+
+TEST(GrabThread, RefusesASecondInitAndANullParameter) {
+    OpenCamera open;
+    GrabThread thread(open.camera);
+    ASSERT_TRUE(thread.Init());
+    EXPECT_FALSE(thread.Init());
+    EXPECT_TRUE(open.session.Log().Contains("GrabThread::Init: already initialized on port=0\n"));
+    EXPECT_EQ(GrabThread::static_ThreadMain(nullptr), 0xFFFFFFFFu);
+}
+
+std::atomic<bool> releaseCallback{false};
+std::atomic<bool> callbackEntered{false};
+std::atomic<bool> callbackLeft{false};
+
+TEST(GrabThread, ACallbackThatBlocksIsGivenUpWithoutTouchingReleasedMemory) {
+    releaseCallback = false;
+    callbackEntered = false;
+    callbackLeft = false;
+    {
+        OpenCamera open;
+        ASSERT_EQ(setCompleteCallback(0, 0,
+                                      [](int, int) {
+                                          callbackEntered = true;
+                                          // Longer than the 3000 ms a close waits for the thread.
+                                          for (int i = 0; i < 400 && !releaseCallback; ++i) {
+                                              std::this_thread::sleep_for(10ms);
+                                          }
+                                          callbackLeft = true;
+                                      }),
+                  1);
+        ASSERT_EQ(doCVLGrab(0, 0), 1);
+        for (int i = 0; i < 500 && !callbackEntered; ++i) {
+            std::this_thread::sleep_for(10ms);
+        }
+        ASSERT_TRUE(callbackEntered);
+        const auto started = std::chrono::steady_clock::now();
+        closeCVLPort(0, 0);
+        EXPECT_GE(std::chrono::steady_clock::now() - started, 2900ms);
+        EXPECT_TRUE(open.session.Log().Contains(
+            "GrabThread::Destroy: WARNING: thread still busy after 3000 ms on port=-1; it ends on "
+            "its own\n"));
+        EXPECT_EQ(ZURSimOpenDeviceCount(), 0);
+        EXPECT_EQ(open.camera.ZazeBuffer(), nullptr);
+        // finalize destroys the camera while the callback still runs.
+    }
+    releaseCallback = true;
+    for (int i = 0; i < 500 && !callbackLeft; ++i) {
+        std::this_thread::sleep_for(10ms);
+    }
+    EXPECT_TRUE(callbackLeft);
+    std::this_thread::sleep_for(100ms);  // the thread ends without touching the camera
+}
+
+TEST(GrabThread, ClosingFromInsideTheCallbackDoesNotWait) {
+    OpenCamera open;
+    open.recorder.SetHook([](int, int port) { closeCVLPort(0, port); });
+    const auto started = std::chrono::steady_clock::now();
+    ASSERT_TRUE(GrabOne(open.recorder, 0));
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 2500ms);
+    EXPECT_FALSE(open.camera.IsOpen());
+    EXPECT_EQ(ZURSimOpenDeviceCount(), 0);
+    std::this_thread::sleep_for(50ms);
+}
+
+TEST(GrabThread, AnUnpluggedCameraIsReportedAndClosesCleanly) {
+    OpenCamera open;
+    ASSERT_EQ(setProperty(0, 0, "continuous", 1), 1);
+    ASSERT_TRUE(open.recorder.WaitFor(2));
+    ASSERT_EQ(ZURSimUnplug(1), 1);
+    std::this_thread::sleep_for(300ms);
+    EXPECT_TRUE(
+        open.session.Log().Contains("GrabThread::ThreadMain: ZURImageCompleteWait error: 7\n") ||
+        open.session.Log().Contains("GrabThread::ThreadMain: ZURImageReq error: 7\n"));
+    // Paced retries, not a flood of errors.
+    int errors = 0;
+    for (const std::string& message : open.session.Log().Messages()) {
+        errors += message.find("error: 7") != std::string::npos ? 1 : 0;
+    }
+    EXPECT_LT(errors, 20);
+    EXPECT_EQ(doCVLGrab(0, 0), 1);
+    const auto started = std::chrono::steady_clock::now();
+    closeCVLPort(0, 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 2s);
+    EXPECT_FALSE(open.camera.IsOpen());
+    EXPECT_EQ(ZURSimOpenDeviceCount(), 0);
+}
+
+TEST(GrabThread, ManyOpenGrabCloseCycles) {
+    DriverSession session({{"XCG-V60E", 1}});
+    CallbackRecorder recorder;
+    for (int cycle = 0; cycle < 200; ++cycle) {
+        int size[2];
+        ASSERT_EQ(openCVLPort(0, 0, kName, size), 1) << cycle;
+        ASSERT_EQ(setCompleteCallback(0, 0, &CallbackRecorder::Callback), 1);
+        ASSERT_TRUE(GrabOne(recorder, 0)) << cycle;
+        closeCVLPort(0, 0);
+    }
+    EXPECT_EQ(recorder.Count(), 200);
+    EXPECT_EQ(ZURSimOpenDeviceCount(), 0);
+}
+
+}  // namespace
