@@ -172,8 +172,8 @@ bool IniDocument::Set(std::string_view section, std::string_view key, std::strin
     }
     if (const std::optional<std::size_t> index = FindKey(*range, key)) {
         Line& line = lines[*index];
-        if (line.value && *line.value == value) {
-            return false;
+        if (line.value && *line.value == Trim(value)) {
+            return false;  // a reader would see no difference
         }
         // The key keeps its spelling and its line end.
         line = ParseLine(line.name + "=" + std::string(value), std::move(line.lineEnd));

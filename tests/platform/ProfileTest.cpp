@@ -72,8 +72,10 @@ TEST_F(Profile, AbsentFileSectionOrKeyGivesTheDefault) {
     EXPECT_EQ(Read("Other", "A"), "dflt");
     EXPECT_EQ(Read("Cam", "B"), "dflt");
     EXPECT_EQ(ReadInt("Cam", "B", 5), 5);
-    // The default loses its trailing blanks (not its leading ones) and quotes.
+    // The default loses its trailing spaces (not its leading ones) and quotes.
     EXPECT_EQ(Read("Cam", "B", "  d e  "), "  d e");
+    EXPECT_EQ(Read("Cam", "B", "   "), " ") << "its first character stays";
+    EXPECT_EQ(Read("Cam", "B", "a\t "), "a\t") << "only spaces go";
     EXPECT_EQ(Read("Cam", "B", "\"q\""), "q");
     EXPECT_EQ(Read("Cam", "B", nullptr), "");
 }
