@@ -175,6 +175,45 @@ TEST_F(Registers, HandlesOpenCloseAndPersistence) {
     EXPECT_EQ(ReadRegister(third, 0xA0002040), 100u);
 }
 
+TEST_F(Registers, EveryCameraCallChecksItsHandle) {
+    const std::uint32_t closed = Open(1);
+    ASSERT_EQ(ZURClose(closed), 1);
+    ZURRegisterRecord record{};
+    record.count = 1;
+    record.address[0] = 0xA0002040;
+    ZURImagePosition position{0, 0, 640, 480, 0};
+    ZURImageInfo info{};
+    ZURCameraMode mode{};
+    std::uint32_t depth = 0;
+    std::uint8_t buffer[16] = {};
+    for (const std::uint32_t handle : {0u, closed, 12345u}) {
+        EXPECT_ZUR_ERROR(ZURGigESetRegister(handle, &record), ZUR_ERROR_INVALID_HANDLE);
+        EXPECT_ZUR_ERROR(ZURGigEGetRegister(handle, &record), ZUR_ERROR_INVALID_HANDLE);
+        EXPECT_ZUR_ERROR(ZURSetImageInfo(handle, &position), ZUR_ERROR_INVALID_HANDLE);
+        EXPECT_ZUR_ERROR(ZURGetImageInfo(handle, &info), ZUR_ERROR_INVALID_HANDLE);
+        EXPECT_ZUR_ERROR(ZURNowCameraMode(handle, &mode), ZUR_ERROR_INVALID_HANDLE);
+        EXPECT_ZUR_ERROR(ZURSetCameraMode(handle, &mode), ZUR_ERROR_INVALID_HANDLE);
+        EXPECT_ZUR_ERROR(ZURBandAdjust(handle, 0, 0), ZUR_ERROR_INVALID_HANDLE);
+        EXPECT_ZUR_ERROR(ZURGetDataDepth(handle, &depth), ZUR_ERROR_INVALID_HANDLE);
+        EXPECT_ZUR_ERROR(ZURIsoAlloc(handle), ZUR_ERROR_INVALID_HANDLE);
+        EXPECT_ZUR_ERROR(ZURIsoStart(handle, 0), ZUR_ERROR_INVALID_HANDLE);
+        EXPECT_ZUR_ERROR(ZURIsoStop(handle), ZUR_ERROR_INVALID_HANDLE);
+        EXPECT_ZUR_ERROR(ZURIsoRelease(handle), ZUR_ERROR_INVALID_HANDLE);
+        EXPECT_ZUR_ERROR(ZURImageReq(handle, buffer, 16), ZUR_ERROR_INVALID_HANDLE);
+        EXPECT_ZUR_ERROR(ZURImageCompleteWait(handle, buffer, 0, 0, 0), ZUR_ERROR_INVALID_HANDLE);
+        EXPECT_ZUR_ERROR(ZURAbortImageReqAll(handle), ZUR_ERROR_INVALID_HANDLE);
+        EXPECT_ZUR_ERROR(ZURClose(handle), ZUR_ERROR_INVALID_HANDLE);
+    }
+    // And with a good handle, every record pointer.
+    const std::uint32_t open = Open(1);
+    EXPECT_ZUR_ERROR(ZURGetImageInfo(open, nullptr), ZUR_ERROR_INVALID_ARGUMENT);
+    EXPECT_ZUR_ERROR(ZURNowCameraMode(open, nullptr), ZUR_ERROR_INVALID_ARGUMENT);
+    EXPECT_ZUR_ERROR(ZURSetCameraMode(open, nullptr), ZUR_ERROR_INVALID_ARGUMENT);
+    EXPECT_ZUR_ERROR(ZURSetImageInfo(open, nullptr), ZUR_ERROR_INVALID_ARGUMENT);
+    EXPECT_ZUR_ERROR(ZURGetDataDepth(open, nullptr), ZUR_ERROR_INVALID_ARGUMENT);
+    EXPECT_ZUR_ERROR(ZURGigEGetRegister(open, nullptr), ZUR_ERROR_INVALID_ARGUMENT);
+}
+
 TEST_F(Registers, GeometryIsCheckedAndReadBack) {
     const std::uint32_t handle = Open(1);
     ZURImagePosition position{0, 0, 20000, 20000, 0};  // the driver's family default
