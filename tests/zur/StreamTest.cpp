@@ -33,12 +33,18 @@ class Stream : public ZurTest {
     }
 
     // Runs a grab on another thread; the future holds its result and error.
-    std::future<std::pair<std::int32_t, std::uint32_t>> GrabElsewhere() {
+    // The fixture keeps a copy, so that a test that fails early does not
+    // block on it before TearDown's reset has ended the wait.
+    using Outcome = std::pair<std::int32_t, std::uint32_t>;
+    std::shared_future<Outcome> GrabElsewhere() {
         EXPECT_EQ(ZURImageReq(handle, image.data(), static_cast<std::uint32_t>(image.size())), 1);
-        return std::async(std::launch::async, [this] {
-            const std::int32_t result = ZURImageCompleteWait(handle, image.data(), 0, 0, 0);
-            return std::make_pair(result, ZURGetLastError());
-        });
+        std::shared_future<Outcome> grab =
+            std::async(std::launch::async, [this] {
+                const std::int32_t result = ZURImageCompleteWait(handle, image.data(), 0, 0, 0);
+                return std::make_pair(result, ZURGetLastError());
+            }).share();
+        pending.push_back(grab);
+        return grab;
     }
 
     void TriggerMode(std::uint32_t source) {
@@ -48,6 +54,7 @@ class Stream : public ZurTest {
 
     std::uint32_t handle = 0;
     std::vector<std::uint8_t> image = std::vector<std::uint8_t>(96 * 72);
+    std::vector<std::shared_future<Outcome>> pending;
 };
 
 TEST_F(Stream, FastFramesCountAndTheCounterWrapsAround) {
