@@ -217,9 +217,10 @@ ZUR_API uint32_t ZURSimLastImage(uint64_t deviceId, void* buffer, uint32_t size)
  * equal blocks, left to right red (220,20,20), green (20,220,20), blue
  * (20,20,220) and white (230,230,230), each channel scaled by its colour
  * gain register (1024 = 1.0). Over it a vertical bar, white with black
- * edges, 1/40 of the sensor wide, whose left edge sits at (counter % 64) /
- * 64 of the sensor width. At the image's top-left corner the counter in
- * white decimal digits on a black box. */
+ * edges, 1/40 of the sensor width wide (at least 6 pixels), whose left edge
+ * sits at (counter % 64) / 64 of the sensor width. At the image's top-left
+ * corner the counter in white decimal digits on a black box, about a
+ * twelfth of the image height tall. */
 ZUR_API uint32_t ZURSimRenderRgb(uint64_t deviceId, uint32_t frameCounter, void* buffer,
                                  uint32_t size);
 

@@ -630,7 +630,7 @@ ZUR_API uint32_t ZURGetLastError(void) {
     zursim::State& state = zursim::GlobalState();
     const std::lock_guard<std::mutex> lock(state.mutex);
     state.EnsureInitialized();
-    const std::uint32_t error = zursim::LastError();
+    const std::uint32_t error = zursim::CallerError();
     state.journal.Finish(state.journal.Begin("ZURGetLastError"), static_cast<std::int32_t>(error));
     return error;
 }

@@ -1,5 +1,8 @@
 #include "Bayer.h"
 
+#include <cstring>
+#include <vector>
+
 namespace zursim {
 
 Channel ChannelAt(std::uint32_t filter, std::uint32_t x, std::uint32_t y) {
@@ -17,86 +20,68 @@ namespace {
 
 // Mirrors an index that lies one step outside 0..size-1 back inside, keeping
 // its parity where the size allows it.
-std::uint32_t Mirror(std::int64_t index, std::uint32_t size) {
+std::size_t Mirror(std::int64_t index, std::uint32_t size) {
     if (index < 0) {
         index = -index;
     }
     if (index >= static_cast<std::int64_t>(size)) {
         index = 2 * (static_cast<std::int64_t>(size) - 1) - index;
     }
-    if (index < 0) {
-        index = 0;
-    }
-    return static_cast<std::uint32_t>(index);
+    return static_cast<std::size_t>(index < 0 ? 0 : index);
 }
 
-class MosaicReader {
-  public:
-    MosaicReader(std::span<const std::uint8_t> mosaic, std::uint32_t columns, std::uint32_t lines)
-        : samples(mosaic), width(columns), height(lines) {}
-
-    unsigned At(std::int64_t x, std::int64_t y) const {
-        const std::size_t column = Mirror(x, width);
-        const std::size_t line = Mirror(y, height);
-        return samples[line * width + column];
+// The mosaic with a mirrored border of one sample all round, so that the
+// interpolation reads its neighbours without checking the edges.
+std::vector<std::uint8_t> Padded(std::span<const std::uint8_t> mosaic, std::uint32_t width,
+                                 std::uint32_t height) {
+    const std::size_t stride = std::size_t{width} + 2;
+    std::vector<std::uint8_t> padded(stride * (std::size_t{height} + 2));
+    for (std::int64_t y = -1; y <= static_cast<std::int64_t>(height); ++y) {
+        const std::size_t line = Mirror(y, height) * width;
+        std::uint8_t* out = &padded[static_cast<std::size_t>(y + 1) * stride];
+        out[0] = mosaic[line + Mirror(-1, width)];
+        std::memcpy(out + 1, &mosaic[line], width);
+        out[stride - 1] = mosaic[line + Mirror(width, width)];
     }
-
-    // Mean of the horizontal, vertical, cross (both) or diagonal neighbours.
-    unsigned Horizontal(std::int64_t x, std::int64_t y) const {
-        return (At(x - 1, y) + At(x + 1, y) + 1) / 2;
-    }
-    unsigned Vertical(std::int64_t x, std::int64_t y) const {
-        return (At(x, y - 1) + At(x, y + 1) + 1) / 2;
-    }
-    unsigned Cross(std::int64_t x, std::int64_t y) const {
-        return (At(x - 1, y) + At(x + 1, y) + At(x, y - 1) + At(x, y + 1) + 2) / 4;
-    }
-    unsigned Diagonal(std::int64_t x, std::int64_t y) const {
-        return (At(x - 1, y - 1) + At(x + 1, y - 1) + At(x - 1, y + 1) + At(x + 1, y + 1) + 2) / 4;
-    }
-
-  private:
-    std::span<const std::uint8_t> samples;
-    std::uint32_t width;
-    std::uint32_t height;
-};
+    return padded;
+}
 
 }  // namespace
 
 void Demosaic(std::uint32_t filter, std::uint32_t width, std::uint32_t height,
               std::span<const std::uint8_t> mosaic, std::span<std::uint8_t> target) {
-    const MosaicReader reader(mosaic, width, height);
+    const std::vector<std::uint8_t> padded = Padded(mosaic, width, height);
+    const std::size_t stride = std::size_t{width} + 2;
     std::size_t out = 0;
     for (std::uint32_t y = 0; y < height; ++y) {
-        for (std::uint32_t x = 0; x < width; ++x) {
-            const std::int64_t sx = x;
-            const std::int64_t sy = y;
-            const unsigned own = reader.At(sx, sy);
-            unsigned red = 0;
-            unsigned green = 0;
-            unsigned blue = 0;
-            switch (ChannelAt(filter, x, y)) {
-                case Channel::Red:
-                    red = own;
-                    green = reader.Cross(sx, sy);
-                    blue = reader.Diagonal(sx, sy);
-                    break;
-                case Channel::Blue:
-                    blue = own;
-                    green = reader.Cross(sx, sy);
-                    red = reader.Diagonal(sx, sy);
-                    break;
-                case Channel::Green:
-                    green = own;
-                    // The neighbour to the right tells which colour shares the line.
-                    if (ChannelAt(filter, x + 1, y) == Channel::Red) {
-                        red = reader.Horizontal(sx, sy);
-                        blue = reader.Vertical(sx, sy);
-                    } else {
-                        blue = reader.Horizontal(sx, sy);
-                        red = reader.Vertical(sx, sy);
-                    }
-                    break;
+        // Lines above, at and below y; index x + 1 is column x.
+        const std::uint8_t* up = &padded[std::size_t{y} * stride];
+        const std::uint8_t* at = up + stride;
+        const std::uint8_t* down = at + stride;
+        const Channel even = ChannelAt(filter, 0, y);
+        const Channel odd = ChannelAt(filter, 1, y);
+        // On a green sample, the colour that shares its line sits left and right.
+        const Channel lineColor = even == Channel::Green ? odd : even;
+        for (std::size_t x = 1; x <= width; ++x) {
+            const unsigned left = at[x - 1];
+            const unsigned right = at[x + 1];
+            const unsigned above = up[x];
+            const unsigned below = down[x];
+            const unsigned own = at[x];
+            unsigned red = own;
+            unsigned green = own;
+            unsigned blue = own;
+            const Channel channel = (x & 1u) != 0 ? even : odd;  // x - 1 is the column
+            if (channel == Channel::Green) {
+                const unsigned horizontal = (left + right + 1u) / 2u;
+                const unsigned vertical = (above + below + 1u) / 2u;
+                red = lineColor == Channel::Red ? horizontal : vertical;
+                blue = lineColor == Channel::Red ? vertical : horizontal;
+            } else {
+                const unsigned corners = unsigned{up[x - 1]} + unsigned{up[x + 1]} +
+                                         unsigned{down[x - 1]} + unsigned{down[x + 1]};
+                green = (left + right + above + below + 2u) / 4u;
+                (channel == Channel::Red ? blue : red) = (corners + 2u) / 4u;
             }
             target[out++] = static_cast<std::uint8_t>(blue);
             target[out++] = static_cast<std::uint8_t>(green);

@@ -5,6 +5,13 @@
 #include <fstream>
 #include <limits>
 
+#ifdef _WIN32
+// windows.h turns GetProfileString into GetProfileStringA by a macro, and the
+// platform layer defines the function with windows.h in sight; include it
+// here as well so that this call names the same function.
+#include <windows.h>
+#endif
+
 #include "platform/Profile.h"
 
 // Configuration keys, the same in an INI camera section and for

@@ -9,6 +9,12 @@
 namespace zursim {
 namespace {
 
+struct Rgb {
+    std::uint8_t r = 0;
+    std::uint8_t g = 0;
+    std::uint8_t b = 0;
+};
+
 constexpr Rgb kRed{220, 20, 20};
 constexpr Rgb kGreen{20, 220, 20};
 constexpr Rgb kBlue{20, 20, 220};
@@ -79,51 +85,72 @@ std::uint8_t ApplyGain(std::uint8_t value, std::uint32_t gain) {
     return static_cast<std::uint8_t>(std::min<std::uint64_t>(scaled, 255));
 }
 
-}  // namespace
-
-void RenderRow(const SceneView& view, std::uint32_t y, std::span<Rgb> row) {
-    const std::uint32_t sensorWidth = std::max<std::uint32_t>(view.sensorWidth, 1);
-    const std::uint32_t sensorY = view.offsetY + y * view.verticalBinning;
-    const bool blockBand = view.color && sensorY >= view.sensorHeight / 2;
-
-    const std::uint32_t barLeft =
-        (view.frameCounter % kFramesPerSweep) * sensorWidth / kFramesPerSweep;
-    const std::uint32_t barWidth = std::max<std::uint32_t>(sensorWidth / 40, 6);
-    const std::uint32_t barEdge = std::max<std::uint32_t>(barWidth / 6, 1);
-    const CounterOverlay counter(view);
-
-    for (std::uint32_t x = 0; x < row.size(); ++x) {
-        const std::uint64_t sensorX =
-            view.offsetX + static_cast<std::uint64_t>(x) * view.horizontalBinning;
-        Rgb pixel;
-        if (counter.Covers(x, y)) {
-            pixel = counter.IsInk(x, y) ? kWhite : kBlack;
-        } else if (sensorX >= barLeft && sensorX < barLeft + barWidth) {
-            const std::uint64_t inBar = sensorX - barLeft;
-            pixel = (inBar < barEdge || inBar >= barWidth - barEdge) ? kBlack : kWhite;
-        } else if (blockBand) {
-            static constexpr Rgb kBlocks[4] = {kRed, kGreen, kBlue, kWhiteBlock};
-            pixel = kBlocks[std::min<std::uint64_t>(sensorX * 4 / sensorWidth, 3)];
-        } else {
-            const std::uint64_t span = sensorWidth > 1 ? sensorWidth - 1 : 1;
+// One frame of the scene. Everything but the counter is the same down a
+// column within each half of the sensor, so two prepared lines serve them all.
+class Frame {
+  public:
+    explicit Frame(const SceneView& scene) : view(scene), counter(scene) {
+        rampLine.resize(view.width);
+        blockLine.resize(view.width);
+        const std::uint32_t sensorWidth = std::max<std::uint32_t>(view.sensorWidth, 1);
+        const std::uint64_t span = sensorWidth > 1 ? sensorWidth - 1 : 1;
+        const std::uint64_t barLeft =
+            std::uint64_t{view.frameCounter % kFramesPerSweep} * sensorWidth / kFramesPerSweep;
+        const std::uint64_t barWidth = std::max<std::uint32_t>(sensorWidth / 40, 6);
+        const std::uint64_t barEdge = std::max<std::uint64_t>(barWidth / 6, 1);
+        static constexpr Rgb kBlocks[4] = {kRed, kGreen, kBlue, kWhiteBlock};
+        for (std::uint32_t x = 0; x < view.width; ++x) {
+            const std::uint64_t sensorX = view.offsetX + std::uint64_t{x} * view.horizontalBinning;
+            if (sensorX >= barLeft && sensorX < barLeft + barWidth) {
+                const std::uint64_t inBar = sensorX - barLeft;
+                const Rgb bar = (inBar < barEdge || inBar >= barWidth - barEdge) ? kBlack : kWhite;
+                rampLine[x] = Gained(bar);
+                blockLine[x] = Gained(bar);
+                continue;
+            }
             const auto level =
                 static_cast<std::uint8_t>(16 + std::min<std::uint64_t>(sensorX, span) * 223 / span);
-            pixel = Rgb{level, level, level};
+            rampLine[x] = Gained(Rgb{level, level, level});
+            blockLine[x] = Gained(kBlocks[std::min<std::uint64_t>(sensorX * 4 / sensorWidth, 3)]);
         }
+    }
+
+    void Line(std::uint32_t y, std::span<Rgb> line) const {
+        const std::uint64_t sensorY = view.offsetY + std::uint64_t{y} * view.verticalBinning;
+        const bool blockBand = view.color && sensorY >= view.sensorHeight / 2;
+        std::copy(blockBand ? blockLine.begin() : rampLine.begin(),
+                  blockBand ? blockLine.end() : rampLine.end(), line.begin());
+        for (std::uint32_t x = 0; x < counter.BoxWidth() && x < line.size(); ++x) {
+            if (counter.Covers(x, y)) {
+                line[x] = Gained(counter.IsInk(x, y) ? kWhite : kBlack);
+            }
+        }
+    }
+
+  private:
+    Rgb Gained(Rgb pixel) const {
         if (view.color) {
             pixel.r = ApplyGain(pixel.r, view.gainRed);
             pixel.g = ApplyGain(pixel.g, view.gainGreen);
             pixel.b = ApplyGain(pixel.b, view.gainBlue);
         }
-        row[x] = pixel;
+        return pixel;
     }
-}
+
+    SceneView view;
+    CounterOverlay counter;
+    std::vector<Rgb> rampLine;
+    std::vector<Rgb> blockLine;
+};
+
+}  // namespace
 
 void RenderRgb(const SceneView& view, std::span<std::uint8_t> out) {
+    const Frame frame(view);
     std::vector<Rgb> row(view.width);
     std::size_t index = 0;
     for (std::uint32_t y = 0; y < view.height; ++y) {
-        RenderRow(view, y, row);
+        frame.Line(y, row);
         for (const Rgb& pixel : row) {
             out[index++] = pixel.r;
             out[index++] = pixel.g;
@@ -134,18 +161,19 @@ void RenderRgb(const SceneView& view, std::span<std::uint8_t> out) {
 
 std::uint16_t WidenSample(std::uint8_t value, std::uint32_t dataDepth) {
     const std::uint32_t extra = dataDepth - 8;
-    const std::uint32_t wide =
-        (static_cast<std::uint32_t>(value) << extra) | (value >> (8 - extra));
+    const std::uint32_t sample = value;
+    const std::uint32_t wide = (sample << extra) | (sample >> (8 - extra));
     return static_cast<std::uint16_t>(wide);
 }
 
 void RenderRaw(const SceneView& view, std::uint32_t colorFilter, std::uint32_t dataDepth,
                std::span<std::uint8_t> out) {
+    const Frame frame(view);
     std::vector<Rgb> row(view.width);
     const bool wide = dataDepth > 8;
     std::size_t index = 0;
     for (std::uint32_t y = 0; y < view.height; ++y) {
-        RenderRow(view, y, row);
+        frame.Line(y, row);
         for (std::uint32_t x = 0; x < view.width; ++x) {
             std::uint8_t sample = row[x].r;  // monochrome scenes are grey
             if (view.color) {

@@ -9,9 +9,10 @@
 //   - colour: the same ramp in the upper half; the lower half split into four
 //     equal blocks, from left to right red (220,20,20), green (20,220,20),
 //     blue (20,20,220) and white (230,230,230);
-//   - both: a vertical bar, white with black edges, that moves one 64th of
-//     the sensor width to the right per frame and starts over every 64
-//     frames (counter % 64, so it keeps moving through the counter's wrap).
+//   - both: a vertical bar, white with black edges, 1/40 of the sensor width
+//     wide (at least 6 pixels), that moves one 64th of the sensor width to
+//     the right per frame and starts over every 64 frames (counter % 64, so
+//     it keeps moving through the counter's wrap).
 // Drawn over that in image coordinates: the frame counter in decimal digits,
 // white on a black box, at the top-left corner, scaled to the image size.
 // Colour cameras scale the red, green and blue channels by their colour
@@ -37,15 +38,6 @@ struct SceneView {
     std::uint32_t gainGreen = 1024;
     std::uint32_t gainBlue = 1024;
 };
-
-struct Rgb {
-    std::uint8_t r = 0;
-    std::uint8_t g = 0;
-    std::uint8_t b = 0;
-};
-
-// One image line of the scene; row.size() must be view.width.
-void RenderRow(const SceneView& view, std::uint32_t y, std::span<Rgb> row);
 
 // The whole image as RGB, 3 bytes per pixel; out.size() >= width * height * 3.
 void RenderRgb(const SceneView& view, std::span<std::uint8_t> out);

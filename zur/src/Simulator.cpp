@@ -21,11 +21,11 @@ State& GlobalState() {
     return *state;
 }
 
-std::uint32_t LastError() {
+std::uint32_t CallerError() {
     return lastError;
 }
 
-void SetLastError(std::uint32_t error) {
+void SetCallerError(std::uint32_t error) {
     lastError = error;
 }
 
@@ -172,13 +172,13 @@ Call::Call(std::string_view name, const std::string& arguments)
 }
 
 std::int32_t Call::Fail(std::uint32_t error) {
-    SetLastError(error);
+    SetCallerError(error);
     state.journal.Finish(serial, 0);
     return 0;
 }
 
 std::int32_t Call::Succeed() {
-    SetLastError(ZUR_ERROR_NONE);
+    SetCallerError(ZUR_ERROR_NONE);
     state.journal.Finish(serial, 1);
     return 1;
 }

@@ -74,8 +74,8 @@ class State {
 
 State& GlobalState();
 
-std::uint32_t LastError();
-void SetLastError(std::uint32_t error);
+std::uint32_t CallerError();
+void SetCallerError(std::uint32_t error);
 
 // One ZUR call: holds the lock for its duration (a wait releases it while it
 // sleeps), journals the call and sets the caller's last error and the
