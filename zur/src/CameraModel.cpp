@@ -81,13 +81,13 @@ Camera::Camera(CameraOptions initial) : options(std::move(initial)) {
     InitializeRegisters();
 }
 
-void Camera::Reconfigure(CameraOptions changed) {
+void Camera::Reconfigure(CameraOptions changed, std::string_view key) {
     const bool restart = changed.model != options.model ||
                          changed.sensorWidth != options.sensorWidth ||
                          changed.sensorHeight != options.sensorHeight ||
                          changed.frameRateMax != options.frameRateMax;
-    const bool newCounter = changed.frameCounter != options.frameCounter;
-    const bool newFilter = changed.colorFilter != options.colorFilter;
+    const bool newCounter = changed.frameCounter != options.frameCounter || key == "frameCounter";
+    const bool newFilter = changed.colorFilter != options.colorFilter || key == "colorFilter";
     options = std::move(changed);
     color = ModelIsColor(options.model);
     h280 = ModelIsH280(options.model);

@@ -9,6 +9,7 @@
 #include <deque>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "Scene.h"
@@ -135,7 +136,9 @@ class Camera {
     const CameraOptions& Options() const { return options; }
     // Applies changed options: a new model or sensor size restarts the
     // register space from its initial values.
-    void Reconfigure(CameraOptions changed);
+    // Takes new options. The colour filter and the frame counter restart
+    // from their options when those change or when named in `restart`.
+    void Reconfigure(CameraOptions changed, std::string_view restart = {});
     bool IsColor() const { return color; }
     bool IsH280() const { return h280; }
 

@@ -76,7 +76,7 @@ ZUR_API int32_t ZURSimSetCameraOption(uint64_t deviceId, const char* key, const 
     if (newSensor && camera->allocated) {
         return 0;  // the image size cannot change under the buffers of a stream
     }
-    camera->Reconfigure(std::move(options));
+    camera->Reconfigure(std::move(options), key);
     control.state.changed.notify_all();
     return 1;
 }
