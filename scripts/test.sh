@@ -24,4 +24,7 @@ step "win32: build and check the export table"
 scripts/build.sh win32
 scripts/check-exports.sh build/win32/bin/ZavaDED.dll
 
+step "fuzz the INI reader"
+scripts/fuzz.sh "${FUZZ_SECONDS:-60}"
+
 step "all tests passed"
