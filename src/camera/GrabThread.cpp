@@ -171,6 +171,15 @@ void GrabThread::Loop(std::unique_lock<std::mutex>& access) {
         return true;
     };
 
+    // IssueCB: the host learns of the new image on this thread.
+    const auto issueCB = [&] {
+        const CompleteCallback callback = cam.GetCompleteCB();
+        const int callbackPort = port;
+        const bool owned = callback == nullptr || blocking([&] { callback(0, callbackPort); });
+        LogMessage(log, 2, "GrabThread::IssueCB: CB called, %d\n", callbackPort);
+        return owned;
+    };
+
     while (!state.stop.load()) {
         if (!cam.IsContinuous()) {
             // A signal without a request is left over from a request that an
@@ -212,15 +221,8 @@ void GrabThread::Loop(std::unique_lock<std::mutex>& access) {
             }
             continue;
         }
-        if (cam.TakeGrabRequest() && cam.CopyImageToVantixBuffer()) {
-            // IssueCB: the host learns of the image on this thread.
-            const CompleteCallback callback = cam.GetCompleteCB();
-            const int callbackPort = port;
-            if (callback != nullptr && !blocking([&] { callback(0, callbackPort); })) {
-                LogMessage(log, 2, "GrabThread::IssueCB: CB called, %d\n", callbackPort);
-                return;
-            }
-            LogMessage(log, 2, "GrabThread::IssueCB: CB called, %d\n", callbackPort);
+        if (cam.TakeGrabRequest() && cam.CopyImageToVantixBuffer() && !issueCB()) {
+            return;
         }
         LogMessage(log, 3, "GrabThread::ThreadMain: grabbing completed on port=%d\n", port);
     }
