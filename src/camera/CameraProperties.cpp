@@ -5,24 +5,16 @@
 #include <cstring>
 
 #include "camera/Camera.h"
+#include "platform/AsciiText.h"
 
 namespace {
 
-char LowerAscii(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool SameName(const char* a, const char* b) {
-    for (; *a != '\0' && *b != '\0'; ++a, ++b) {
-        if (LowerAscii(*a) != LowerAscii(*b)) {
-            return false;
-        }
-    }
-    return *a == *b;
-}
+using platform::EqualsIgnoringAsciiCase;
+using platform::LowerAscii;
 
 bool Matches(const char* property, const char* const (&names)[2]) {
-    return SameName(property, names[0]) || (names[1] != nullptr && SameName(property, names[1]));
+    return EqualsIgnoringAsciiCase(property, names[0]) ||
+           (names[1] != nullptr && EqualsIgnoringAsciiCase(property, names[1]));
 }
 
 int HexDigit(char c) {
@@ -233,7 +225,7 @@ bool Camera::GetProperty(const char* property, int* value) {
         *value = static_cast<int>(ReadRegister(address));
         return true;
     }
-    if (SameName(property, "PixelSize")) {
+    if (EqualsIgnoringAsciiCase(property, "PixelSize")) {
         *value = pixelSize;
         return true;
     }

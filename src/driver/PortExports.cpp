@@ -5,26 +5,15 @@
 #include "ZavaDED.h"
 #include "camera/CameraList.h"
 #include "driver/ExportFrame.h"
+#include "platform/AsciiText.h"
 
 namespace {
 
-char LowerAscii(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool SameTextIgnoringCase(const char* a, const char* b) {
-    for (; *a != '\0' && *b != '\0'; ++a, ++b) {
-        if (LowerAscii(*a) != LowerAscii(*b)) {
-            return false;
-        }
-    }
-    return *a == *b;
-}
-
 // The names a host gives a port that has no camera assigned.
 bool IsUndefinedCamera(const char* name) {
-    return name == nullptr || name[0] == '\0' || SameTextIgnoringCase(name, "Undefined") ||
-           SameTextIgnoringCase(name, "Udefinert");
+    return name == nullptr || name[0] == '\0' ||
+           platform::EqualsIgnoringAsciiCase(name, "Undefined") ||
+           platform::EqualsIgnoringAsciiCase(name, "Udefinert");
 }
 
 }  // namespace

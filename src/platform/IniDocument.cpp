@@ -1,5 +1,7 @@
 #include "platform/IniDocument.h"
 
+#include "platform/AsciiText.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -31,16 +33,6 @@ std::string_view Trim(std::string_view text) {
 // Names and values are C texts to the Win32 functions.
 std::string_view CutAtZero(std::string_view text) {
     return text.substr(0, text.find('\0'));
-}
-
-char LowerAscii(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return LowerAscii(x) == LowerAscii(y);
-           });
 }
 
 bool IsUtf16(std::string_view text) {
@@ -110,7 +102,7 @@ std::optional<IniDocument::Range> IniDocument::FindSection(std::string_view sect
         return Range{std::nullopt, 0, nextHeader(0)};
     }
     for (std::size_t i = 0; i < lines.size(); ++i) {
-        if (lines[i].kind == Kind::Section && EqualsIgnoringCase(lines[i].name, section)) {
+        if (lines[i].kind == Kind::Section && EqualsIgnoringAsciiCase(lines[i].name, section)) {
             return Range{i, i + 1, nextHeader(i + 1)};
         }
     }
@@ -120,7 +112,7 @@ std::optional<IniDocument::Range> IniDocument::FindSection(std::string_view sect
 std::optional<std::size_t> IniDocument::FindKey(const Range& range, std::string_view key) const {
     key = Trim(key);
     for (std::size_t i = range.begin; i < range.end; ++i) {
-        if (lines[i].kind == Kind::Key && EqualsIgnoringCase(lines[i].name, key)) {
+        if (lines[i].kind == Kind::Key && EqualsIgnoringAsciiCase(lines[i].name, key)) {
             return i;
         }
     }

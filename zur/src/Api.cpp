@@ -26,11 +26,11 @@ std::string NullMark(const void* pointer, const char* name) {
     return pointer == nullptr ? std::string(" ") + name + "=null" : std::string();
 }
 
-// The open camera of a handle; on failure the call has failed and the result
-// to return is in `result`.
+// The open camera of a handle, unless a failure was injected into the call;
+// on failure the call has failed and the result to return is in `result`.
 Camera* OpenCamera(Call& call, std::uint32_t handle, std::int32_t& result) {
-    std::uint32_t error = ZUR_ERROR_NONE;
-    Camera* camera = call.state.FindOpen(handle, error);
+    std::uint32_t error = ZUR_ERROR_INJECTED;
+    Camera* camera = call.Injected() ? nullptr : call.state.FindOpen(handle, error);
     if (camera == nullptr) {
         result = call.Fail(error);
     }
@@ -148,9 +148,6 @@ ZUR_API int32_t ZURClose(uint32_t camera) {
 
 ZUR_API int32_t ZURGigESetRegister(uint32_t camera, ZURRegisterRecord* record) {
     Call call("ZURGigESetRegister", RegisterArguments(camera, record, true));
-    if (call.Injected()) {
-        return call.Fail(ZUR_ERROR_INJECTED);
-    }
     std::int32_t result = 0;
     Camera* device = OpenCamera(call, camera, result);
     if (device == nullptr) {
@@ -174,9 +171,6 @@ ZUR_API int32_t ZURGigESetRegister(uint32_t camera, ZURRegisterRecord* record) {
 
 ZUR_API int32_t ZURGigEGetRegister(uint32_t camera, ZURRegisterRecord* record) {
     Call call("ZURGigEGetRegister", RegisterArguments(camera, record, false));
-    if (call.Injected()) {
-        return call.Fail(ZUR_ERROR_INJECTED);
-    }
     std::int32_t result = 0;
     const Camera* device = OpenCamera(call, camera, result);
     if (device == nullptr) {
@@ -205,9 +199,6 @@ ZUR_API int32_t ZURSetImageInfo(uint32_t camera, ZURImagePosition* position) {
                      " height=" + std::to_string(position->height);
     }
     Call call("ZURSetImageInfo", arguments);
-    if (call.Injected()) {
-        return call.Fail(ZUR_ERROR_INJECTED);
-    }
     std::int32_t result = 0;
     Camera* device = OpenCamera(call, camera, result);
     if (device == nullptr) {
@@ -226,9 +217,6 @@ ZUR_API int32_t ZURSetImageInfo(uint32_t camera, ZURImagePosition* position) {
 
 ZUR_API int32_t ZURGetImageInfo(uint32_t camera, ZURImageInfo* info) {
     Call call("ZURGetImageInfo", Handle(camera) + NullMark(info, "info"));
-    if (call.Injected()) {
-        return call.Fail(ZUR_ERROR_INJECTED);
-    }
     std::int32_t result = 0;
     const Camera* device = OpenCamera(call, camera, result);
     if (device == nullptr) {
@@ -253,9 +241,6 @@ ZUR_API int32_t ZURGetImageInfo(uint32_t camera, ZURImageInfo* info) {
 
 ZUR_API int32_t ZURNowCameraMode(uint32_t camera, ZURCameraMode* mode) {
     Call call("ZURNowCameraMode", Handle(camera) + NullMark(mode, "mode"));
-    if (call.Injected()) {
-        return call.Fail(ZUR_ERROR_INJECTED);
-    }
     std::int32_t result = 0;
     const Camera* device = OpenCamera(call, camera, result);
     if (device == nullptr) {
@@ -279,9 +264,6 @@ ZUR_API int32_t ZURSetCameraMode(uint32_t camera, ZURCameraMode* mode) {
                      " colorFilter=" + std::to_string(mode->colorFilter);
     }
     Call call("ZURSetCameraMode", arguments);
-    if (call.Injected()) {
-        return call.Fail(ZUR_ERROR_INJECTED);
-    }
     std::int32_t result = 0;
     Camera* device = OpenCamera(call, camera, result);
     if (device == nullptr) {
@@ -297,9 +279,6 @@ ZUR_API int32_t ZURSetCameraMode(uint32_t camera, ZURCameraMode* mode) {
 ZUR_API int32_t ZURBandAdjust(uint32_t camera, int32_t adjust, int32_t level) {
     Call call("ZURBandAdjust", Handle(camera) + " adjust=" + std::to_string(adjust) +
                                    " level=" + std::to_string(level));
-    if (call.Injected()) {
-        return call.Fail(ZUR_ERROR_INJECTED);
-    }
     std::int32_t result = 0;
     Camera* device = OpenCamera(call, camera, result);
     if (device == nullptr) {
@@ -312,9 +291,6 @@ ZUR_API int32_t ZURBandAdjust(uint32_t camera, int32_t adjust, int32_t level) {
 
 ZUR_API int32_t ZURGetDataDepth(uint32_t camera, uint32_t* depth) {
     Call call("ZURGetDataDepth", Handle(camera) + NullMark(depth, "depth"));
-    if (call.Injected()) {
-        return call.Fail(ZUR_ERROR_INJECTED);
-    }
     std::int32_t result = 0;
     const Camera* device = OpenCamera(call, camera, result);
     if (device == nullptr) {
@@ -430,9 +406,6 @@ ZUR_API int32_t ZURCloseConvHandle(uint32_t conversion) {
 
 ZUR_API int32_t ZURIsoAlloc(uint32_t camera) {
     Call call("ZURIsoAlloc", Handle(camera));
-    if (call.Injected()) {
-        return call.Fail(ZUR_ERROR_INJECTED);
-    }
     std::int32_t result = 0;
     Camera* device = OpenCamera(call, camera, result);
     if (device == nullptr) {
@@ -447,9 +420,6 @@ ZUR_API int32_t ZURIsoAlloc(uint32_t camera) {
 
 ZUR_API int32_t ZURIsoStart(uint32_t camera, uint32_t frames) {
     Call call("ZURIsoStart", Handle(camera) + " frames=" + std::to_string(frames));
-    if (call.Injected()) {
-        return call.Fail(ZUR_ERROR_INJECTED);
-    }
     std::int32_t result = 0;
     Camera* device = OpenCamera(call, camera, result);
     if (device == nullptr) {
@@ -470,9 +440,6 @@ ZUR_API int32_t ZURIsoStart(uint32_t camera, uint32_t frames) {
 
 ZUR_API int32_t ZURIsoStop(uint32_t camera) {
     Call call("ZURIsoStop", Handle(camera));
-    if (call.Injected()) {
-        return call.Fail(ZUR_ERROR_INJECTED);
-    }
     std::int32_t result = 0;
     Camera* device = OpenCamera(call, camera, result);
     if (device == nullptr) {
@@ -490,9 +457,6 @@ ZUR_API int32_t ZURIsoStop(uint32_t camera) {
 
 ZUR_API int32_t ZURIsoRelease(uint32_t camera) {
     Call call("ZURIsoRelease", Handle(camera));
-    if (call.Injected()) {
-        return call.Fail(ZUR_ERROR_INJECTED);
-    }
     std::int32_t result = 0;
     Camera* device = OpenCamera(call, camera, result);
     if (device == nullptr) {
@@ -509,9 +473,6 @@ ZUR_API int32_t ZURIsoRelease(uint32_t camera) {
 ZUR_API int32_t ZURImageReq(uint32_t camera, void* buffer, uint32_t size) {
     Call call("ZURImageReq",
               Handle(camera) + " size=" + std::to_string(size) + NullMark(buffer, "buffer"));
-    if (call.Injected()) {
-        return call.Fail(ZUR_ERROR_INJECTED);
-    }
     std::int32_t result = 0;
     Camera* device = OpenCamera(call, camera, result);
     if (device == nullptr) {
@@ -611,9 +572,6 @@ ZUR_API int32_t ZURImageCompleteWait(uint32_t camera, void* buffer, uint32_t /*r
 
 ZUR_API int32_t ZURAbortImageReqAll(uint32_t camera) {
     Call call("ZURAbortImageReqAll", Handle(camera));
-    if (call.Injected()) {
-        return call.Fail(ZUR_ERROR_INJECTED);
-    }
     std::int32_t result = 0;
     Camera* device = OpenCamera(call, camera, result);
     if (device == nullptr) {
