@@ -172,13 +172,13 @@ Call::Call(std::string_view name, const std::string& arguments)
 }
 
 std::int32_t Call::Fail(std::uint32_t error) {
-    SetLastError(error);
+    zursim::SetLastError(error);
     state.journal.Finish(serial, 0);
     return 0;
 }
 
 std::int32_t Call::Succeed() {
-    SetLastError(ZUR_ERROR_NONE);
+    zursim::SetLastError(ZUR_ERROR_NONE);
     state.journal.Finish(serial, 1);
     return 1;
 }
