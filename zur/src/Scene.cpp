@@ -134,8 +134,8 @@ void RenderRgb(const SceneView& view, std::span<std::uint8_t> out) {
 
 std::uint16_t WidenSample(std::uint8_t value, std::uint32_t dataDepth) {
     const std::uint32_t extra = dataDepth - 8;
-    const std::uint32_t wide =
-        (static_cast<std::uint32_t>(value) << extra) | (value >> (8 - extra));
+    const std::uint32_t sample = value;
+    const std::uint32_t wide = (sample << extra) | (sample >> (8 - extra));
     return static_cast<std::uint16_t>(wide);
 }
 
