@@ -31,7 +31,7 @@ class SheetView {
   public:
     virtual ~SheetView() = default;
 
-    // Part 0 of the status bar.
+    // The status bar's first (and only) section.
     virtual void SetStatusText(const std::string& text) = 0;
     virtual void EnableOK(bool enabled) = 0;
     // Asks every page whose window exists to re-validate (the property

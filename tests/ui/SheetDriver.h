@@ -36,7 +36,7 @@ void Click(HWND page, int controlId);
 std::string ControlText(HWND page, int controlId);
 bool IsControlEnabled(HWND page, int controlId);
 bool IsChecked(HWND page, int controlId);
-// The text of part 0 of the sheet's status bar (id 105).
+// The text in the first section of the sheet's status bar (id 105).
 std::string StatusText(HWND sheet);
 bool IsOkEnabled(HWND sheet);
 // The texts of a window's children, in z-order (labels, buttons, ...).
