@@ -62,6 +62,12 @@ ZAVADED_API int ZAVADED_CALL setProperty(int grabberNo, int portNo, const char* 
 ZAVADED_API int ZAVADED_CALL getPropertyRange(int grabberNo, int portNo, const char* property,
                                               int* minimum, int* maximum);
 
+/* Shows the modal configuration sheet of the named camera over the host's
+ * window (an HWND on Windows; may be null). Returns 1 when the user accepted
+ * the sheet: the settings are then saved in the INI file and reach the
+ * camera at its next open. 0 for Cancel, an unknown camera, or a failure. */
+ZAVADED_API int ZAVADED_CALL configureCamera(void* parentWindow, const char* cameraName);
+
 #ifdef __cplusplus
 }
 #endif

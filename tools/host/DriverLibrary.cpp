@@ -41,6 +41,7 @@ DriverLibrary::DriverLibrary(const std::string& path) {
     Bind(getProperty, "getProperty");
     Bind(setProperty, "setProperty");
     Bind(getPropertyRange, "getPropertyRange");
+    Bind(configureCamera, "configureCamera");
 }
 
 DriverLibrary::~DriverLibrary() {

@@ -33,6 +33,7 @@ class DriverLibrary {
     decltype(&::getProperty) getProperty = nullptr;
     decltype(&::setProperty) setProperty = nullptr;
     decltype(&::getPropertyRange) getPropertyRange = nullptr;
+    decltype(&::configureCamera) configureCamera = nullptr;
 
   private:
     void* Find(const char* name) const;

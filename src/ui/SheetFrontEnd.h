@@ -1,0 +1,34 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+class CSheet1;
+
+// The dialog toolkit that shows the sheet: the Win32 property sheet in the
+// Windows builds, none elsewhere. Camera::Configure asks for the build's front
+// end with MakeSheetFrontEnd.
+class SheetFrontEnd {
+  public:
+    virtual ~SheetFrontEnd() = default;
+
+    // The warning shown while a grab is pending: text with OK and Cancel and
+    // the exclamation icon, over the parent window. True when the user chose
+    // OK.
+    virtual bool ConfirmContinue(void* parentWindow, const std::string& text,
+                                 const std::string& caption) = 0;
+    // Shows the sheet with its pages modally over its parent window; true
+    // when the user closed it with OK, after every shown page has taken its
+    // OK handling (PropertyPage::OnApply).
+    virtual bool RunModal(CSheet1& sheet) = 0;
+};
+
+// The front end of this build, or what the factory below makes.
+std::unique_ptr<SheetFrontEnd> MakeSheetFrontEnd();
+// The front end of this build's platform, which the build chooses.
+std::unique_ptr<SheetFrontEnd> MakePlatformSheetFrontEnd();
+
+// Makes MakeSheetFrontEnd return what factory makes, until it is called with
+// an empty factory. For tests that drive the sheet without a window system.
+void SetSheetFrontEndFactory(std::function<std::unique_ptr<SheetFrontEnd>()> factory);
