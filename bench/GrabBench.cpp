@@ -36,6 +36,8 @@ void GrabLatency(benchmark::State& state) {
     for (auto _ : state) {
         samples.clear();
         for (int i = 0; i < kSamples; ++i) {
+            // Let the other thread fall asleep, so that each sample is a real wake-up.
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
             const int before = completed.load();
             const auto start = Clock::now();
             doCVLGrab(0, 0);
@@ -67,6 +69,8 @@ void EventWakeUp(benchmark::State& state) {
     for (auto _ : state) {
         samples.clear();
         for (int i = 0; i < kSamples; ++i) {
+            // Let the other thread fall asleep, so that each sample is a real wake-up.
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
             const int before = answered.load();
             const auto start = Clock::now();
             wake.Set();
