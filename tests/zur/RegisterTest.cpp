@@ -1,5 +1,7 @@
 // Devices, the register space and the image geometry.
 
+#include <bit>
+
 #include "ZurTestSupport.h"
 
 namespace zurtest {
@@ -25,36 +27,38 @@ struct Expected {
 
 TEST_F(Registers, InitialValuesPerFamily) {
     const std::uint32_t handles[] = {Open(1), Open(2), Open(3)};
-    const std::uint32_t one = FloatBits(1.0f);
+    const std::uint32_t one = std::bit_cast<std::uint32_t>(1.0f);
     const Expected table[] = {
-        {0xA0002040, 100, 100, 100},                                 // exposure
-        {0xA0008038, 1023, 1023, 0},                                 // black level
-        {0xA0002038, 0, 0, 1023},                                    // black level, H280
-        {0xA0000220, one, one, 1000000},                             // frame rate
-        {0xA0000310, FloatBits(0.7f), FloatBits(0.7f), 0},           // gamma
-        {0xA0000100, 1600, 2448, 1920},                              // width
-        {0xA0000104, 1200, 2048, 1080},                              // height
-        {0xA0002048, 4, 4, 4},                                       // trigger activation
-        {0xA0002098, 1, 1, 1},                                       // trigger source Software
-        {0xA0002078, 1, 1, 1},                                       // strobe duration 1
-        {0xA000208C, 1, 1, 1},                                       // strobe duration 2
-        {0xA0003000, 0, 1024, 0},                                    // red gain
-        {0xA0003018, 0, 1024, 0},                                    // blue gain
-        {0xA0001104, 0x50000, 0x50000, 0},                           // ActiveGPO
-        {0xA0000354, 0, 0, 0x50000},                                 // ActiveGPO, H280
-        {0xA0001100, 0x10005, 0x10005, 0},                           // black-level selector
-        {0xA0000124, 0, 0, 2},                                       // sensor taps
-        {0xA0007000, 1600, 2448, 1920},                              // width max
-        {0xA0007004, 64, 64, 64},                                    // width min
-        {0xA000700C, 120, 120, 120},                                 // height min
-        {0xA0007010, FloatBits(15.0f), FloatBits(15.0f), 60000000},  // frame rate max
-        {0xA0007014, one, one, 1000000},                             // frame rate min
-        {0xA0007058, 2000000, 2000000, 2000000},                     // exposure max
-        {0xA000705C, 10, 10, 10},                                    // exposure min
-        {0xA0007068, one, one, 0},                                   // gamma max
-        {0xA00070C0, 0, 16383, 0},                                   // colour gain max
-        {0xA00070C4, 0, 1024, 0},                                    // colour gain min
-        {0xA0007084, 1, 1, 1},                                       // strobe duration min
+        {0xA0002040, 100, 100, 100},      // exposure
+        {0xA0008038, 1023, 1023, 0},      // black level
+        {0xA0002038, 0, 0, 1023},         // black level, H280
+        {0xA0000220, one, one, 1000000},  // frame rate
+        {0xA0000310, std::bit_cast<std::uint32_t>(0.7f), std::bit_cast<std::uint32_t>(0.7f),
+         0},                                // gamma
+        {0xA0000100, 1600, 2448, 1920},     // width
+        {0xA0000104, 1200, 2048, 1080},     // height
+        {0xA0002048, 4, 4, 4},              // trigger activation
+        {0xA0002098, 1, 1, 1},              // trigger source Software
+        {0xA0002078, 1, 1, 1},              // strobe duration 1
+        {0xA000208C, 1, 1, 1},              // strobe duration 2
+        {0xA0003000, 0, 1024, 0},           // red gain
+        {0xA0003018, 0, 1024, 0},           // blue gain
+        {0xA0001104, 0x50000, 0x50000, 0},  // ActiveGPO
+        {0xA0000354, 0, 0, 0x50000},        // ActiveGPO, H280
+        {0xA0001100, 0x10005, 0x10005, 0},  // black-level selector
+        {0xA0000124, 0, 0, 2},              // sensor taps
+        {0xA0007000, 1600, 2448, 1920},     // width max
+        {0xA0007004, 64, 64, 64},           // width min
+        {0xA000700C, 120, 120, 120},        // height min
+        {0xA0007010, std::bit_cast<std::uint32_t>(15.0f), std::bit_cast<std::uint32_t>(15.0f),
+         60000000},                               // frame rate max
+        {0xA0007014, one, one, 1000000},          // frame rate min
+        {0xA0007058, 2000000, 2000000, 2000000},  // exposure max
+        {0xA000705C, 10, 10, 10},                 // exposure min
+        {0xA0007068, one, one, 0},                // gamma max
+        {0xA00070C0, 0, 16383, 0},                // colour gain max
+        {0xA00070C4, 0, 1024, 0},                 // colour gain min
+        {0xA0007084, 1, 1, 1},                    // strobe duration min
     };
     for (const Expected& row : table) {
         EXPECT_EQ(ReadRegister(handles[0], row.address), row.standard) << std::hex << row.address;
@@ -127,8 +131,9 @@ TEST_F(Registers, ValuesOutsideTheCameraLimitsAreRefused) {
     EXPECT_EQ(ReadRegister(mono, 0xA0002040), 100u);
     EXPECT_EQ(WriteRegister(mono, 0xA0002040, 2000000), 0u);
     EXPECT_EQ(WriteRegister(mono, 0xA0002040, 0xFFFFFFFF), ZUR_ERROR_OUT_OF_RANGE);
-    EXPECT_EQ(WriteRegister(mono, 0xA0000220, FloatBits(7.5f)), 0u);
-    EXPECT_EQ(WriteRegister(mono, 0xA0000220, FloatBits(15.5f)), ZUR_ERROR_OUT_OF_RANGE);
+    EXPECT_EQ(WriteRegister(mono, 0xA0000220, std::bit_cast<std::uint32_t>(7.5f)), 0u);
+    EXPECT_EQ(WriteRegister(mono, 0xA0000220, std::bit_cast<std::uint32_t>(15.5f)),
+              ZUR_ERROR_OUT_OF_RANGE);
     EXPECT_EQ(WriteRegister(mono, 0xA0000220, 0x7FC00000), ZUR_ERROR_OUT_OF_RANGE);  // NaN
     EXPECT_EQ(WriteRegister(h280, 0xA0000220, 7500000), 0u);
     EXPECT_EQ(WriteRegister(h280, 0xA0000220, 999999), ZUR_ERROR_OUT_OF_RANGE);

@@ -1,5 +1,6 @@
 // The stream: requests, waits, pacing, triggers, and the ways a wait ends.
 
+#include <bit>
 #include <chrono>
 #include <functional>
 #include <future>
@@ -74,8 +75,9 @@ TEST_F(Stream, FastFramesCountAndTheCounterWrapsAround) {
 
 TEST_F(Stream, PacedFramesWaitForTheirTimeAndFastModeReleasesThem) {
     // The first frame comes at once, the next one frame period later.
-    ASSERT_EQ(ZURSimPokeRegister(kId, 0xA0007014, FloatBits(0.001f)), 1);
-    ASSERT_EQ(WriteRegister(handle, 0xA0000220, FloatBits(0.001f)), 0u);  // 1000 s apart
+    ASSERT_EQ(ZURSimPokeRegister(kId, 0xA0007014, std::bit_cast<std::uint32_t>(0.001f)), 1);
+    ASSERT_EQ(WriteRegister(handle, 0xA0000220, std::bit_cast<std::uint32_t>(0.001f)),
+              0u);  // 1000 s apart
     ASSERT_EQ(Grab(), 1);
     auto second = GrabElsewhere();
     AwaitWaiters(kId, 1);
@@ -87,7 +89,7 @@ TEST_F(Stream, PacedFramesWaitForTheirTimeAndFastModeReleasesThem) {
 }
 
 TEST_F(Stream, PacedFramesAreNoCloserThanTheFramePeriod) {
-    ASSERT_EQ(WriteRegister(handle, 0xA0000220, FloatBits(50.0f)), 0u);
+    ASSERT_EQ(WriteRegister(handle, 0xA0000220, std::bit_cast<std::uint32_t>(50.0f)), 0u);
     const auto start = std::chrono::steady_clock::now();
     ASSERT_EQ(Grab(), 1);
     ASSERT_EQ(Grab(), 1);

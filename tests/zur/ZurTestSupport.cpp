@@ -62,18 +62,6 @@ std::optional<std::uint32_t> ReadRegister(std::uint32_t handle, std::uint32_t ad
     return record.data[0];
 }
 
-std::uint32_t FloatBits(float value) {
-    std::uint32_t bits = 0;
-    std::memcpy(&bits, &value, sizeof bits);
-    return bits;
-}
-
-float BitsFloat(std::uint32_t bits) {
-    float value = 0;
-    std::memcpy(&value, &bits, sizeof value);
-    return value;
-}
-
 ZURImageInfo ImageInfo(std::uint32_t handle) {
     ZURImageInfo info{};
     EXPECT_EQ(ZURGetImageInfo(handle, &info), 1);

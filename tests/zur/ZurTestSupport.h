@@ -39,8 +39,6 @@ std::vector<std::string> JournalTexts(const std::string& prefix = "");
 // One-register access through the ZUR calls; the error code, 0 for success.
 std::uint32_t WriteRegister(std::uint32_t handle, std::uint32_t address, std::uint32_t value);
 std::optional<std::uint32_t> ReadRegister(std::uint32_t handle, std::uint32_t address);
-std::uint32_t FloatBits(float value);
-float BitsFloat(std::uint32_t bits);
 
 // Error of a call that must fail.
 #define EXPECT_ZUR_ERROR(call, error)          \

@@ -37,6 +37,17 @@ Camera* OpenCamera(Call& call, std::uint32_t handle, std::int32_t& result) {
     return camera;
 }
 
+// The open camera of a handle whose stream is allocated; as OpenCamera, and
+// NOT_ALLOCATED without a stream.
+Camera* StreamCamera(Call& call, std::uint32_t handle, std::int32_t& result) {
+    Camera* camera = OpenCamera(call, handle, result);
+    if (camera != nullptr && !camera->allocated) {
+        result = call.Fail(ZUR_ERROR_NOT_ALLOCATED);
+        return nullptr;
+    }
+    return camera;
+}
+
 std::string RegisterArguments(std::uint32_t handle, const ZURRegisterRecord* record, bool write) {
     std::string text = Handle(handle);
     if (record == nullptr) {
@@ -421,12 +432,9 @@ ZUR_API int32_t ZURIsoAlloc(uint32_t camera) {
 ZUR_API int32_t ZURIsoStart(uint32_t camera, uint32_t frames) {
     Call call("ZURIsoStart", Handle(camera) + " frames=" + std::to_string(frames));
     std::int32_t result = 0;
-    Camera* device = OpenCamera(call, camera, result);
+    Camera* device = StreamCamera(call, camera, result);
     if (device == nullptr) {
         return result;
-    }
-    if (!device->allocated) {
-        return call.Fail(ZUR_ERROR_NOT_ALLOCATED);
     }
     // 0 frames: until stopped; else that many frames, then the stream halts.
     device->started = true;
@@ -441,12 +449,9 @@ ZUR_API int32_t ZURIsoStart(uint32_t camera, uint32_t frames) {
 ZUR_API int32_t ZURIsoStop(uint32_t camera) {
     Call call("ZURIsoStop", Handle(camera));
     std::int32_t result = 0;
-    Camera* device = OpenCamera(call, camera, result);
+    Camera* device = StreamCamera(call, camera, result);
     if (device == nullptr) {
         return result;
-    }
-    if (!device->allocated) {
-        return call.Fail(ZUR_ERROR_NOT_ALLOCATED);
     }
     device->started = false;
     device->requests.clear();
@@ -458,12 +463,9 @@ ZUR_API int32_t ZURIsoStop(uint32_t camera) {
 ZUR_API int32_t ZURIsoRelease(uint32_t camera) {
     Call call("ZURIsoRelease", Handle(camera));
     std::int32_t result = 0;
-    Camera* device = OpenCamera(call, camera, result);
+    Camera* device = StreamCamera(call, camera, result);
     if (device == nullptr) {
         return result;
-    }
-    if (!device->allocated) {
-        return call.Fail(ZUR_ERROR_NOT_ALLOCATED);
     }
     device->ResetStream();
     call.state.changed.notify_all();

@@ -1,6 +1,7 @@
 #include "CameraModel.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 
@@ -21,18 +22,6 @@ constexpr ModelEntry kModels[] = {
     {"XCG-U100E", 1600, 1200, 15},  {"XCG-5005E", 2448, 2048, 15},  {"XCG-H280E", 1920, 1080, 60},
     {"XCG-U100CR", 1600, 1200, 15}, {"XCG-5005CR", 2448, 2048, 15},
 };
-
-std::uint32_t FloatBits(float value) {
-    std::uint32_t bits = 0;
-    std::memcpy(&bits, &value, sizeof bits);
-    return bits;
-}
-
-float BitsFloat(std::uint32_t bits) {
-    float value = 0;
-    std::memcpy(&value, &bits, sizeof value);
-    return value;
-}
 
 // Default ColorIDs: 0 for monochrome, 9 for 8-bit raw Bayer and 5 for
 // 16-bit raw Bayer, so that the driver's conversion table reads the samples
@@ -126,12 +115,13 @@ void Camera::InitializeRegisters() {
         SetRegister(reg::kHorizontalBinning, 1);
         SetRegister(reg::kVerticalBinning, 1);
     } else {
-        SetRegister(reg::kFrameRate, FloatBits(1.0f));
-        SetRegister(reg::kFrameRateMax, FloatBits(static_cast<float>(options.frameRateMax)));
-        SetRegister(reg::kFrameRateMax + reg::kMinOffset, FloatBits(1.0f));
-        SetRegister(reg::kGamma, FloatBits(0.7f));
-        SetRegister(reg::kGammaMax, FloatBits(1.0f));
-        SetRegister(reg::kGammaMax + reg::kMinOffset, FloatBits(0.0f));
+        SetRegister(reg::kFrameRate, std::bit_cast<std::uint32_t>(1.0f));
+        SetRegister(reg::kFrameRateMax,
+                    std::bit_cast<std::uint32_t>(static_cast<float>(options.frameRateMax)));
+        SetRegister(reg::kFrameRateMax + reg::kMinOffset, std::bit_cast<std::uint32_t>(1.0f));
+        SetRegister(reg::kGamma, std::bit_cast<std::uint32_t>(0.7f));
+        SetRegister(reg::kGammaMax, std::bit_cast<std::uint32_t>(1.0f));
+        SetRegister(reg::kGammaMax + reg::kMinOffset, std::bit_cast<std::uint32_t>(0.0f));
         SetRegister(reg::kBlackLevelSelector, 0x00010005u);
         SetRegister(reg::kActiveGpo, 0x00050000u);
         SetRegister(reg::kBlackLevel, 1023);
@@ -202,10 +192,10 @@ std::uint32_t Camera::CheckValue(std::uint32_t address, std::uint32_t value) con
                value <= RegisterValue(maxAddress);
     };
     const auto withinFloat = [&](std::uint32_t maxAddress) {
-        const float number = BitsFloat(value);
+        const float number = std::bit_cast<float>(value);
         return std::isfinite(number) &&
-               number >= BitsFloat(RegisterValue(maxAddress + reg::kMinOffset)) &&
-               number <= BitsFloat(RegisterValue(maxAddress));
+               number >= std::bit_cast<float>(RegisterValue(maxAddress + reg::kMinOffset)) &&
+               number <= std::bit_cast<float>(RegisterValue(maxAddress));
     };
     const auto oneOf = [&](std::uint32_t low, std::uint32_t high) {
         return value >= low && value <= high;
@@ -377,9 +367,9 @@ Clock::duration Camera::FramePeriod() const {
         high = RegisterValue(reg::kFrameRateMax) / double{kFpsScaleH280};
         wanted = RegisterValue(reg::kFrameRate) / double{kFpsScaleH280};
     } else {
-        low = BitsFloat(RegisterValue(reg::kFrameRateMax + reg::kMinOffset));
-        high = BitsFloat(RegisterValue(reg::kFrameRateMax));
-        wanted = BitsFloat(RegisterValue(reg::kFrameRate));
+        low = std::bit_cast<float>(RegisterValue(reg::kFrameRateMax + reg::kMinOffset));
+        high = std::bit_cast<float>(RegisterValue(reg::kFrameRateMax));
+        wanted = std::bit_cast<float>(RegisterValue(reg::kFrameRate));
     }
     // Limits poked to nonsense still give a usable rate.
     if (!std::isfinite(low) || low < 0.01) {
