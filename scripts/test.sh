@@ -3,6 +3,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 export WINEDEBUG=${WINEDEBUG:--all}
+# A fresh Wine prefix would offer to install Mono and Gecko in a window; the
+# tests need neither.
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 jobs=${JOBS:-$(nproc)}
 
 step() { printf '\n=== %s ===\n' "$*"; }
