@@ -12,6 +12,7 @@ namespace {
 
 constexpr std::size_t kStampCapacity = 128;
 constexpr const char* kFileSource = "ZavaDED";
+constexpr const char* kLogFileName = "zavaDED.log";
 
 // Day/month/year-digit hour:minute:second. The year field is the last decimal
 // digit of the year, printed with two digits (2013 gives 03): stored log files
@@ -65,7 +66,7 @@ std::string DriverLog::IniFilePath() const {
 }
 
 std::string DriverLog::LogFilePath() const {
-    return platform::JoinPath(SystemPath(), "zavaDED.log");
+    return platform::JoinPath(SystemPath(), kLogFileName);
 }
 
 std::size_t DriverLog::PendingLineCount() const {
@@ -90,23 +91,20 @@ void DriverLog::AddFileLine(const char* message, const char* source, bool noFlus
         }
         pending = pendingLines.size();
     }
-    if (SystemPath().empty()) {
+    // Without a system path FlushFile leaves the lines pending.
+    if ((message != nullptr && pending <= kFlushThreshold) || pending == 0 || noFlush) {
         return;
     }
-    if (message != nullptr && pending <= kFlushThreshold) {
-        return;
-    }
-    if (pending > 0 && !noFlush) {
-        FlushFile();
-    }
+    FlushFile();
 }
 
 void DriverLog::FlushFile() {
     std::lock_guard<platform::CriticalSection> lock(fileLock);
-    if (pendingLines.empty() || SystemPath().empty()) {
+    const std::string directory = SystemPath();
+    if (pendingLines.empty() || directory.empty()) {
         return;
     }
-    std::FILE* file = std::fopen(LogFilePath().c_str(), "a");
+    std::FILE* file = std::fopen(platform::JoinPath(directory, kLogFileName).c_str(), "a");
     if (file == nullptr) {
         return;  // the lines stay pending; the next added line tries again
     }
