@@ -29,6 +29,8 @@ bool Camera::Open(int portNo, int* sizeOut) {
         return false;
     }
     SetPort(portNo);
+    // Requests made while the camera was closed are nobody's any more.
+    control->ClearGrabRequests();
 
     bool deviceOpen = false;
     bool streamAllocated = false;
@@ -70,24 +72,27 @@ bool Camera::Open(int portNo, int* sizeOut) {
             sizeOut[0] = width;
             sizeOut[1] = height;
         }
-        convMode.colorId = info.colorId;
+        transfer = std::make_shared<ImageTransfer>(log, IsColor());
+        ImageTransfer::Conversion conversion;
+        conversion.mode.colorId = info.colorId;
+        transfer->SetConversion(conversion);
 
         if (IsColor() && !CreateConversionHandle()) {
             LogMessage(log, 1, "Camera::Open CreateConversionHandle ERROR: port: %d\n", portNo);
             return fail();
         }
         const std::int64_t pixels = static_cast<std::int64_t>(width) * height;
-        tempBuffer = ImageBuffer::Create(*this, BufferSize(4 * pixels));
-        if (!tempBuffer) {
+        transfer->tempBuffer = ImageBuffer::Create(*this, BufferSize(4 * pixels));
+        if (!transfer->tempBuffer) {
             LogMessage(log, 1,
                        "Camera::Open: ERROR: could not allocate Vantix Tmp ImageBuffer, port: %d\n",
                        portNo);
             return fail();
         }
         LogMessage(log, 3, "Camera::Open: Vantix temp Buffer allocated \n");
-        destBuffer = ImageBuffer::Create(
+        transfer->destBuffer = ImageBuffer::Create(
             *this, IsColor() ? BufferSize(3 * pixels) : BufferSize(info.bufferSize));
-        if (!destBuffer) {
+        if (!transfer->destBuffer) {
             LogMessage(
                 log, 1,
                 "Camera::Open: ERROR: could not allocate Vantix Dest ImageBuffer, port: %d\n",
@@ -95,8 +100,8 @@ bool Camera::Open(int portNo, int* sizeOut) {
             return fail();
         }
         LogMessage(log, 3, "Camera::Open: Vantix dest ImageBuffer allocated \n");
-        zazeBuffer = ImageBuffer::Create(*this, BufferSize(info.bufferSize));
-        if (!zazeBuffer) {
+        transfer->zazeBuffer = ImageBuffer::Create(*this, BufferSize(info.bufferSize));
+        if (!transfer->zazeBuffer) {
             LogMessage(log, 1,
                        "Camera::Open: ERROR: could not allocate Zaze ImageBuffer, port: %d\n",
                        portNo);
@@ -146,9 +151,8 @@ bool Camera::Open(int portNo, int* sizeOut) {
 }
 
 void Camera::UndoOpen(bool deviceOpen, bool streamAllocated) {
-    if (convHandle != 0) {
-        ZURCloseConvHandle(convHandle);
-        convHandle = 0;
+    if (transfer) {
+        transfer->CloseConversion();
     }
     if (streamAllocated) {
         ZURAbortImageReqAll(zurHandle);  // releases a grab thread already waiting for an image
@@ -170,11 +174,15 @@ void Camera::Close() {
     if (!isOpen) {
         LogMessage(log, 1, "Camera::Close: WARNING: called on already closed camera\n");
     }
-    ClearGrabRequests();
+    control->ClearGrabRequests();
+    if (grabThread) {
+        // No further ZUR request from the thread once the stream goes down,
+        // and no callback after the close.
+        grabThread->RequestStop();
+    }
     if (isOpen) {
-        if (convHandle != 0) {
-            ZURCloseConvHandle(convHandle);
-            convHandle = 0;  // closed: a later failed open must not close it again
+        if (transfer) {
+            transfer->CloseConversion();
         }
         ZURIsoStop(zurHandle);
         LogMessage(log, 3, "Camera::Close: ZURIsoStop  port=%d\n", closingPort);
@@ -193,14 +201,8 @@ void Camera::Close() {
 void Camera::CleanupOnClose() {
     LogMessage(log, 2, "Camera::CleanupOnClose: entering\n");
     isOpen = false;
-    // The thread goes first: the buffers are released only once it is gone.
+    // The thread goes first; it keeps the buffers it works on until it ends.
     grabThread.reset();
-    try {
-        tempBuffer.reset();
-        destBuffer.reset();
-        zazeBuffer.reset();
-    } catch (...) {
-        LogMessage(log, 1, "Camera::CleanupOnClose: WARNING: exception point1 caught\n");
-    }
+    transfer.reset();
     LogMessage(log, 2, "Camera::CleanupOnClose: leaving\n");
 }

@@ -358,6 +358,10 @@ bool Camera::SetColorFilter(int code) {
         return false;
     }
     filter.SetByCode(code);
+    // The camera now delivers this Bayer order: the next image is converted by it.
+    if (transfer) {
+        transfer->SetFilter(static_cast<std::uint32_t>(code));
+    }
     return true;
 }
 

@@ -13,6 +13,11 @@ class SheetFrontEnd {
   public:
     virtual ~SheetFrontEnd() = default;
 
+    // Whether the sheet can be shown from the calling thread now. When it
+    // cannot, the front end says why in the log, and the configuration ends
+    // before it has read or written anything.
+    virtual bool CanShowSheet() { return true; }
+
     // The warning shown while a grab is pending: text with OK and Cancel and
     // the exclamation icon, over the parent window. True when the user chose
     // OK.

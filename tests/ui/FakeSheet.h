@@ -99,6 +99,8 @@ struct SheetScript {
     // Works the sheet; returns true to press OK, false to cancel.
     std::function<bool(FakeSheetWindows&)> user = [](FakeSheetWindows&) { return false; };
     bool continueWhileGrabbing = true;
+    // Whether the front end can show a sheet at all.
+    bool available = true;
 
     int warnings = 0;
     std::string warningText;
@@ -113,6 +115,7 @@ class ScriptedFrontEnd : public SheetFrontEnd {
   public:
     explicit ScriptedFrontEnd(SheetScript& steps) : script(steps) {}
 
+    bool CanShowSheet() override { return script.available; }
     bool ConfirmContinue(void* parentWindow, const std::string& text,
                          const std::string& caption) override;
     bool RunModal(CSheet1& sheet) override;
