@@ -63,6 +63,9 @@ class Camera {
     bool Open(int portNo, int* sizeOut);
     void Close();
     void CleanupOnClose();
+    // Tries again every camera handle that ZURClose refused (the registry
+    // does, once all its cameras are gone).
+    static void CloseRefusedHandles();
 
     // Register access.
     bool ZazeGigE_WriteRegister(std::uint32_t address, const std::uint32_t* words,
@@ -115,6 +118,10 @@ class Camera {
   private:
     friend class GrabThread;
 
+    // Closes the ZUR device; a handle ZUR refuses to close is kept, and the
+    // next open of the device tries it again.
+    void CloseDevice();
+    void RetryUnclosedDevice();
     // Gives back what a failed open built, so that the device can be opened
     // again: conversion handle, stream, grab thread, buffers and device.
     void UndoOpen(bool deviceOpen, bool streamAllocated);

@@ -195,5 +195,6 @@ void CameraList::Destroy() {
     }
     cameras.clear();
     nameArray.reset();
+    Camera::CloseRefusedHandles();
     LogMessage(log, 2, "CameraList::Destroy: leaving\n");
 }

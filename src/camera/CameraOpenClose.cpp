@@ -1,10 +1,14 @@
 // Opening and closing a camera: everything the driver builds for a camera
 // comes up in a fixed order and goes down in a fixed order.
 #include <climits>
+#include <iterator>
+#include <map>
+#include <mutex>
 #include <new>
 
 #include "camera/Camera.h"
 #include "camera/GrabThread.h"
+#include "platform/NoDestructor.h"
 
 namespace {
 
@@ -12,6 +16,20 @@ namespace {
 // refuses as it refuses every size that is not positive.
 int BufferSize(std::int64_t bytes) {
     return bytes <= INT_MAX ? static_cast<int>(bytes) : -1;
+}
+
+// Camera handles that ZURClose refused, by device. A handle ZUR did not give
+// back keeps the device busy, so the next open of the device tries again:
+// one network glitch must not lock a camera out until the host restarts. The
+// camera objects come and go with initialize and finalize; the devices stay.
+std::map<std::uint64_t, std::uint32_t>& UnclosedHandles() {
+    static platform::NoDestructor<std::map<std::uint64_t, std::uint32_t>> handles;
+    return *handles;
+}
+
+std::mutex& UnclosedLock() {
+    static platform::NoDestructor<std::mutex> lock;
+    return *lock;
 }
 
 }  // namespace
@@ -46,6 +64,7 @@ bool Camera::Open(int portNo, int* sizeOut) {
         log.SetDebugView(params.LogLevel.value);
         log.SetLogIntoFile(params.LogIntoFile.value != 0);
 
+        RetryUnclosedDevice();
         if (ZUROpen(DeviceId(), &zurHandle) == 0) {
             LogMessage(log, 1, "Camera::Open: OpenDevice ERROR: port %d\n", portNo);
             return fail();
@@ -159,7 +178,7 @@ void Camera::UndoOpen(bool deviceOpen, bool streamAllocated) {
         ZURIsoRelease(zurHandle);
     }
     if (deviceOpen) {
-        ZURClose(zurHandle);
+        CloseDevice();
     }
     try {
         CleanupOnClose();
@@ -189,7 +208,7 @@ void Camera::Close() {
         ZURAbortImageReqAll(zurHandle);
         ZURIsoRelease(zurHandle);
         LogMessage(log, 3, "Camera::Close: ZURIsoRelease  port=%d\n", closingPort);
-        ZURClose(zurHandle);
+        CloseDevice();
         LogMessage(log, 3, "Camera::Close: ZURClose  port=%d\n", closingPort);
     }
     SetPort(-1);
@@ -205,4 +224,30 @@ void Camera::CleanupOnClose() {
     grabThread.reset();
     transfer.reset();
     LogMessage(log, 2, "Camera::CleanupOnClose: leaving\n");
+}
+
+void Camera::CloseDevice() {
+    if (ZURClose(zurHandle) == 0) {
+        LogMessage(log, 1, "Camera::Close: WARNING: ZURClose failed on %s, error %d\n",
+                   name.c_str(), static_cast<int>(ZURGetLastError()));
+        std::lock_guard<std::mutex> lock(UnclosedLock());
+        UnclosedHandles()[DeviceId()] = zurHandle;
+    }
+}
+
+void Camera::RetryUnclosedDevice() {
+    std::lock_guard<std::mutex> lock(UnclosedLock());
+    auto& unclosed = UnclosedHandles();
+    const auto found = unclosed.find(DeviceId());
+    if (found != unclosed.end() && ZURClose(found->second) != 0) {
+        unclosed.erase(found);
+    }
+}
+
+void Camera::CloseRefusedHandles() {
+    std::lock_guard<std::mutex> lock(UnclosedLock());
+    auto& unclosed = UnclosedHandles();
+    for (auto handle = unclosed.begin(); handle != unclosed.end();) {
+        handle = ZURClose(handle->second) != 0 ? unclosed.erase(handle) : std::next(handle);
+    }
 }

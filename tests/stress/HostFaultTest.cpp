@@ -152,16 +152,37 @@ TEST(HostFaults, TheNoPortMarkNeverFindsACamera) {
     EXPECT_EQ(ZURSimOpenDeviceCount(), 0);
 }
 
-TEST(HostFaults, ClosingFromInsideTheCompletionCallbackManyTimes) {
+// The grab event is signalled by a host thread while the callback closes the
+// camera on the grab thread: nothing either of them uses may go away.
+TEST(HostFaults, ClosingFromInsideTheCompletionCallbackWhileAnotherThreadGrabs) {
     OneCamera host;
     host.recorder.SetHook([](int, int port) { closeCVLPort(0, port); });
+    std::atomic<bool> done{false};
+    std::thread grabber([&done] {
+        while (!done) {
+            doCVLGrab(0, 0);
+        }
+    });
     for (int i = 0; i < 20; ++i) {
         host.session.Open(kMono, 0);
         ASSERT_EQ(setCompleteCallback(0, 0, &CallbackRecorder::Callback), 1);
-        ASSERT_TRUE(GrabOne(host.recorder, 0)) << i;
-        ASSERT_TRUE(host.recorder.WaitFor(i + 1));
+        ASSERT_TRUE(host.recorder.WaitFor(i + 1)) << i;
     }
+    done = true;
+    grabber.join();
     std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(ZURSimOpenDeviceCount(), 0);
+}
+
+// One refused ZURClose (a network glitch) must not lock the camera out.
+TEST(HostFaults, ACameraWhoseCloseFailedOpensAgain) {
+    OneCamera host;
+    host.session.Open(kMono, 0);
+    ZURSimFailNext("ZURClose", 1);
+    closeCVLPort(0, 0);
+    int size[2] = {0, 0};
+    EXPECT_EQ(openCVLPort(0, 0, kMono, size), 1);
+    closeCVLPort(0, 0);
     EXPECT_EQ(ZURSimOpenDeviceCount(), 0);
 }
 
