@@ -35,6 +35,7 @@
 #include "ZavaDED.h"
 #include "camera/GrabThread.h"
 #include "log/DriverLog.h"
+#include "platform/NoDestructor.h"
 
 namespace {
 
@@ -75,9 +76,9 @@ void Violation(const char* format, ...) {
 
 // ---- the host's view of its ports -----------------------------------------
 
-const std::vector<int> kPorts = {0,  1,  2,  3,  4,  5,     6,       7,       8,      9,
-                                 10, 11, 12, 13, 14, 15,    16,      17,      18,     19,
-                                 -1, -2, 20, 21, 99, -1000, 1 << 20, INT_MAX, INT_MIN};
+constexpr std::array<int, 29> kPorts = {0,  1,  2,  3,  4,  5,     6,       7,       8,      9,
+                                        10, 11, 12, 13, 14, 15,    16,      17,      18,     19,
+                                        -1, -2, 20, 21, 99, -1000, 1 << 20, INT_MAX, INT_MIN};
 
 // What the host knows of one port. A completion callback for the port is a
 // fault once a close of it has returned and no open of it has begun since.
@@ -89,7 +90,12 @@ struct PortBook {
     std::atomic<int> height{0};
     std::atomic<bool> color{false};
 };
-std::map<int, PortBook> books;  // built before the threads start, never changed while they run
+// Built before the threads start, never changed while they run, never
+// destroyed: a grab thread given up on may still call back at exit.
+std::map<int, PortBook>& Books() {
+    static platform::NoDestructor<std::map<int, PortBook>> books;
+    return *books;
+}
 
 struct CameraInfo {
     std::string name;
@@ -103,8 +109,8 @@ thread_local bool hostThread = false;
 thread_local std::mt19937 callbackRandom{12345};
 
 PortBook* BookOf(int port) {
-    const auto found = books.find(port);
-    return found == books.end() ? nullptr : &found->second;
+    const auto found = Books().find(port);
+    return found == Books().end() ? nullptr : &found->second;
 }
 
 void TimedClose(int port) {
@@ -420,7 +426,7 @@ class Host {
         if (Pick(4) != 0) {
             std::vector<int> live;
             for (const int port : kPorts) {
-                const PortBook& book = books.at(port);
+                const PortBook& book = Books().at(port);
                 if (book.width.load() > 0 && book.closedAfter.load() != book.opens.load()) {
                     live.push_back(port);
                 }
@@ -737,7 +743,7 @@ bool RunSeed(unsigned seed, const Options& options) {
         testing_support::WriteWholeFile(folder.File("ZavaDED.ini"), CorruptIni(random));
     }
     for (const int port : kPorts) {
-        PortBook& book = books[port];
+        PortBook& book = Books()[port];
         book.opens = 0;
         book.closedAfter = UINT64_MAX;
         book.width = 0;
