@@ -72,7 +72,7 @@ bool Camera::Open(int portNo, int* sizeOut) {
         }
         convMode.colorId = info.colorId;
 
-        if (IsColor() && !CreateConversionHandle()) {
+        if (IsColor() && !CreateConversionHandle(info.bufferSize)) {
             LogMessage(log, 1, "Camera::Open CreateConversionHandle ERROR: port: %d\n", portNo);
             return fail();
         }

@@ -41,6 +41,12 @@ ConversionChoice ChooseConversion(std::uint32_t colorId) {
     }
 }
 
+// Bytes of the raw image that a convert mode reads for each pixel: the modes
+// of 16-bit samples read two.
+int SourceBytesPerPixel(int convertMode) {
+    return convertMode == 4 || convertMode == 7 ? 2 : 1;
+}
+
 constexpr std::uint32_t kDefaultDepth = 8;  // what a depth of 0, or no answer, stands for
 
 }  // namespace
@@ -60,7 +66,7 @@ bool Camera::ReadFilterValue() {
     return true;
 }
 
-bool Camera::CreateConversionHandle() {
+bool Camera::CreateConversionHandle(std::uint32_t rawBufferSize) {
     ReadFilterValue();
     convMode.storeMode = 1;
     convMode.endianMode = 1;
@@ -75,6 +81,20 @@ bool Camera::CreateConversionHandle() {
             depth = kDefaultDepth;
         }
         choice.shiftId = static_cast<int>(depth) - static_cast<int>(kDefaultDepth);
+    }
+    // ZUR reads every pixel of the raw image at the mode's sample size,
+    // whatever size it gave the buffer: a mode that reads more than the
+    // buffer holds would read past it with every image.
+    const int bytesPerPixel = SourceBytesPerPixel(choice.convertMode);
+    const std::int64_t needed = static_cast<std::int64_t>(bytesPerPixel) * width * height;
+    if (needed > rawBufferSize) {
+        LogMessage(log, 1,
+                   "Camera::CreateConversionHandle: ERROR: ColorID=%d selects convert mode %d, "
+                   "which reads %d bytes per pixel: %lld bytes for %d x %d pixels, but the image "
+                   "buffer holds %u\n",
+                   static_cast<int>(convMode.colorId), choice.convertMode, bytesPerPixel,
+                   static_cast<long long>(needed), width, height, rawBufferSize);
+        return false;
     }
     if (ZURCreateConvHandle(&convHandle, choice.convertMode, choice.shiftId, 0) == 0) {
         LogMessage(log, 1, "Camera::ZURCreateConvHandle ERROR convertMode= %d \n",
@@ -141,6 +161,17 @@ bool Camera::CopyImageToVantixBuffer() {
                    "exceeds the temp buffer of %d bytes\n",
                    static_cast<int>(header.biWidth), static_cast<int>(header.biHeight),
                    tempBuffer->Size());
+        return false;
+    }
+    const int convertMode = ChooseConversion(convMode.colorId).convertMode;
+    const std::int64_t sourceBytes = SourceBytesPerPixel(convertMode) *
+                                     std::abs(static_cast<std::int64_t>(header.biWidth)) *
+                                     std::abs(static_cast<std::int64_t>(header.biHeight));
+    if (sourceBytes > zazeBuffer->Size()) {
+        LogMessage(log, 1,
+                   "Camera::CopyImageToVantixBuffer (color) ERROR: convert mode %d reads %lld "
+                   "bytes of the raw image, but the Zaze buffer holds %d\n",
+                   convertMode, static_cast<long long>(sourceBytes), zazeBuffer->Size());
         return false;
     }
     const int converted = ZURColorConvExec(convHandle, header.biWidth, header.biHeight, &convMode,
