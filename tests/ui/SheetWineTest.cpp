@@ -232,6 +232,31 @@ TEST_F(WineSheet, H280CameraChecksHorizontalBinningAndNotGamma) {
     EXPECT_EQ(IniValue("XCG-H280E-300", "Sensor Taps"), "2");
 }
 
+TEST_F(WineSheet, APageShownHoldingAValueOutsideItsLimitsSaysSoAndCannotBeSaved) {
+    Open(0, "XCG-V60E-100");
+    ASSERT_EQ(ZURSimPokeRegister(100, 0xa0002078, 0), 1);          // Strobe Duration 1, minimum 1
+    const std::string ini = "[XCG-5005CR-200]\r\nGainRed=99\r\n";  // [1024 ... 16383]
+    testing_support::WriteWholeFile(systemDir.File("ZavaDED.ini"), ini);
+    const auto showPage = [](int index, const std::string& message) {
+        return [=](HWND sheet) {
+            EXPECT_EQ(StatusText(sheet), "");
+            EXPECT_TRUE(IsOkEnabled(sheet));
+            ShowPage(sheet, index);
+            EXPECT_EQ(StatusText(sheet), message);
+            EXPECT_FALSE(IsOkEnabled(sheet));
+            PressOk(sheet);  // as a keyboard or a program still can: refused
+            PressCancel(sheet);
+        };
+    };
+    EXPECT_EQ(Configure("XCG-V60E-100", "Configure camera on port #1: XCG-V60E-100",
+                        showPage(1, "I/O: Strobe1 duration not in range")),
+              0);
+    EXPECT_EQ(Configure("XCG-5005CR-200", "Configure camera on port #0: XCG-5005CR-200",
+                        showPage(2, "Color Camera Settings: Digital red not in range")),
+              0);
+    EXPECT_EQ(testing_support::ReadWholeFile(systemDir.File("ZavaDED.ini")), ini);
+}
+
 TEST_F(WineSheet, PendingGrabAsksFirstAndCancelShowsNoSheet) {
     Open(1, "XCG-V60E-100");
     ASSERT_EQ(driver->setProperty(0, 1, "continuous", 1), 1);
