@@ -257,6 +257,43 @@ TEST_F(WineSheet, APageShownHoldingAValueOutsideItsLimitsSaysSoAndCannotBeSaved)
     EXPECT_EQ(testing_support::ReadWholeFile(systemDir.File("ZavaDED.ini")), ini);
 }
 
+int TextWidth(HWND window, const std::string& text) {
+    HDC dc = GetDC(window);
+    HGDIOBJ previous =
+        SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(window, WM_GETFONT, 0, 0)));
+    SIZE size{};
+    GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    SelectObject(dc, previous);
+    ReleaseDC(window, dc);
+    return size.cx;
+}
+
+TEST_F(WineSheet, DroppedLineSourceListsShowTheirLongestItemWhole) {
+    Open(2, "XCG-H280E-300");
+    Configure("XCG-H280E-300", "Configure camera on port #3: XCG-H280E-300", [](HWND sheet) {
+        HWND page = ShowPage(sheet, 1);
+        RECT templateSize{0, 0, 63, 72};  // the line sources' size in dialog units
+        MapDialogRect(page, &templateSize);
+        for (const int id : {1046, 1047}) {
+            HWND combo = GetDlgItem(page, id);
+            const RECT control = WindowRect(combo);
+            EXPECT_EQ(control.right - control.left, templateSize.right) << id;
+            SendMessageA(combo, CB_SHOWDROPDOWN, TRUE, 0);
+            COMBOBOXINFO info{};
+            info.cbSize = sizeof info;
+            ASSERT_TRUE(GetComboBoxInfo(combo, &info)) << id;
+            EXPECT_TRUE(IsWindowVisible(info.hwndList)) << id;
+            // The client area lies beside the scroll bar; an item's text
+            // starts a pixel in.
+            RECT client{};
+            GetClientRect(info.hwndList, &client);
+            EXPECT_GE(client.right, TextWidth(info.hwndList, "Sensor Readout") + 2) << id;
+            SendMessageA(combo, CB_SHOWDROPDOWN, FALSE, 0);
+        }
+        PressCancel(sheet);
+    });
+}
+
 TEST_F(WineSheet, PendingGrabAsksFirstAndCancelShowsNoSheet) {
     Open(1, "XCG-V60E-100");
     ASSERT_EQ(driver->setProperty(0, 1, "continuous", 1), 1);
