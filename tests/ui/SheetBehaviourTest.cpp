@@ -305,35 +305,6 @@ TEST_F(SheetTest, TheSheetValidatesItsFirstPageWhenItOpens) {
     EXPECT_TRUE(OkEnabled());
 }
 
-TEST_F(SheetTest, EveryOtherPageIsValidatedWhenFirstShown) {
-    set = CameraSet(ModelColor);
-    set.StrobeDuration1.value = 0;  // a register that reads 0, below its minimum of 1
-    set.GainRed.value = 99;         // from the INI file, against [1024 ... 16383]
-    OpenOnSet(ModelColor);
-    EXPECT_EQ(Status(), "");
-    EXPECT_TRUE(OkEnabled());
-
-    FakePageView& io = Page(1);
-    EXPECT_EQ(Status(), "I/O: Strobe1 duration not in range");
-    EXPECT_FALSE(OkEnabled());
-    EXPECT_FALSE(windows->PressOk());
-    EXPECT_FALSE(sheet->Accepted());
-
-    Page(2);
-    EXPECT_EQ(Status(), "Color Camera Settings: Digital red not in range");
-    Page(2).Type(kDigitalRed, "1024");
-    EXPECT_EQ(Status(), "I/O: Strobe1 duration not in range");
-    EXPECT_FALSE(OkEnabled());
-    io.Type(kStrobeDuration1, "1");
-    EXPECT_EQ(Status(), "");
-    EXPECT_TRUE(OkEnabled());
-    // Shown again, a page is not filled or validated again.
-    Page(1);
-    EXPECT_TRUE(windows->PressOk());
-    EXPECT_EQ(set.StrobeDuration1.value, 1);
-    EXPECT_EQ(set.GainRed.value, 1024);
-}
-
 TEST_F(SheetTest, OkReadsTheShownPagesAndTheirComboBoxes) {
     Open(ModelMono);
     set.StrobeDelay2.value = 12345;  // the I/O page is never shown
