@@ -5,7 +5,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 
 #include "BenchSupport.h"
 #include "params/ModelFlags.h"
@@ -64,15 +63,7 @@ std::string ReadWhole(const std::string& path) {
     return text;
 }
 
-// The floors: the file read into memory once, and read and parsed once.
-void ReadIniOnce(benchmark::State& state) {
-    const IniFolder ini(kIniBytes);
-    for (auto _ : state) {
-        benchmark::DoNotOptimize(ReadWhole(ini.File()));
-    }
-    state.SetBytesProcessed(state.iterations() * ini.Size());
-}
-
+// The floor: the file read and parsed once.
 void ParseIniOnce(benchmark::State& state) {
     const IniFolder ini(kIniBytes);
     for (auto _ : state) {
@@ -122,7 +113,6 @@ void OpenWithoutIni(benchmark::State& state) {
     OpenAndClose(state, 0);
 }
 
-BENCHMARK(ReadIniOnce)->Unit(benchmark::kMillisecond);
 BENCHMARK(ParseIniOnce)->Unit(benchmark::kMillisecond);
 BENCHMARK(LoadFromLargeIni)->Unit(benchmark::kMillisecond);
 BENCHMARK(OpenWithLargeIni)->Unit(benchmark::kMillisecond);
