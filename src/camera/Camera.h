@@ -92,7 +92,8 @@ class Camera {
 
     // Image transfer.
     bool ReadFilterValue();
-    bool CreateConversionHandle();
+    // Refuses a convert mode that would read more than rawBufferSize bytes.
+    bool CreateConversionHandle(std::uint32_t rawBufferSize);
     bool CopyImageToVantixBuffer();
 
     // Acquisition.

@@ -96,7 +96,7 @@ bool Camera::Open(int portNo, int* sizeOut) {
         conversion.mode.colorId = info.colorId;
         transfer->SetConversion(conversion);
 
-        if (IsColor() && !CreateConversionHandle()) {
+        if (IsColor() && !CreateConversionHandle(info.bufferSize)) {
             LogMessage(log, 1, "Camera::Open CreateConversionHandle ERROR: port: %d\n", portNo);
             return fail();
         }
@@ -194,6 +194,7 @@ void Camera::Close() {
         LogMessage(log, 1, "Camera::Close: WARNING: called on already closed camera\n");
     }
     control->ClearGrabRequests();
+    SetPort(-1);
     if (grabThread) {
         // No further ZUR request from the thread once the stream goes down,
         // and no callback after the close.
@@ -211,7 +212,6 @@ void Camera::Close() {
         CloseDevice();
         LogMessage(log, 3, "Camera::Close: ZURClose  port=%d\n", closingPort);
     }
-    SetPort(-1);
     isOpen = false;
     CleanupOnClose();
     LogMessage(log, 2, "Camera::Close: leaving on port %d\n", closingPort);

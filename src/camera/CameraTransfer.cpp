@@ -37,6 +37,12 @@ ConversionChoice ChooseConversion(std::uint32_t colorId) {
     }
 }
 
+// Bytes of the raw image that a convert mode reads for each pixel: the modes
+// of 16-bit samples read two.
+int SourceBytesPerPixel(int convertMode) {
+    return convertMode == 4 || convertMode == 7 ? 2 : 1;
+}
+
 constexpr std::uint32_t kDefaultDepth = 8;  // what a depth of 0, or no answer, stands for
 
 }  // namespace
@@ -58,7 +64,7 @@ bool Camera::ReadFilterValue() {
     return true;
 }
 
-bool Camera::CreateConversionHandle() {
+bool Camera::CreateConversionHandle(std::uint32_t rawBufferSize) {
     ReadFilterValue();
     ImageTransfer::Conversion conversion = transfer->GetConversion();
     ZURColorConvMode& mode = conversion.mode;
@@ -76,6 +82,23 @@ bool Camera::CreateConversionHandle() {
             depth = kDefaultDepth;
         }
         choice.shiftId = static_cast<int>(depth) - static_cast<int>(kDefaultDepth);
+    }
+    // ZUR reads every pixel of the raw image at the mode's sample size,
+    // whatever size it gave the buffer: a mode that reads more than the
+    // buffer holds would read past it with every image.
+    conversion.convertMode = choice.convertMode;
+    conversion.sourceBytesPerPixel = SourceBytesPerPixel(choice.convertMode);
+    const std::int64_t needed =
+        static_cast<std::int64_t>(conversion.sourceBytesPerPixel) * width * height;
+    if (needed > rawBufferSize) {
+        LogMessage(log, 1,
+                   "Camera::CreateConversionHandle: ERROR: ColorID=%d selects convert mode %d, "
+                   "which reads %d bytes per pixel: %lld bytes for %d x %d pixels, but the image "
+                   "buffer holds %u\n",
+                   static_cast<int>(mode.colorId), choice.convertMode,
+                   conversion.sourceBytesPerPixel, static_cast<long long>(needed), width, height,
+                   rawBufferSize);
+        return false;
     }
     if (ZURCreateConvHandle(&conversion.handle, choice.convertMode, choice.shiftId, 0) == 0) {
         LogMessage(log, 1, "Camera::ZURCreateConvHandle ERROR convertMode= %d \n",

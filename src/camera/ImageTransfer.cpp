@@ -74,6 +74,8 @@ bool ImageTransfer::ConvertColor() {
     // change or a close waits for it, and nothing is logged while it runs.
     Conversion used;
     bool fits = true;
+    bool readable = true;
+    std::int64_t sourceBytes = 0;
     int converted = 0;
     {
         std::lock_guard<std::mutex> lock(conversionLock);
@@ -89,7 +91,12 @@ bool ImageTransfer::ConvertColor() {
                                             static_cast<std::int64_t>(std::abs(header.biWidth)) *
                                             std::abs(static_cast<std::int64_t>(header.biHeight));
         fits = convertedBytes <= tempBuffer->Size();
-        if (fits) {
+        // Nor read more of the raw image than the Zaze buffer holds.
+        sourceBytes = used.sourceBytesPerPixel *
+                      std::abs(static_cast<std::int64_t>(header.biWidth)) *
+                      std::abs(static_cast<std::int64_t>(header.biHeight));
+        readable = sourceBytes <= zazeBuffer->Size();
+        if (fits && readable) {
             converted = ZURColorConvExec(used.handle, header.biWidth, header.biHeight, &used.mode,
                                          zazeBuffer->Data(), tempBuffer->Data());
         }
@@ -101,6 +108,13 @@ bool ImageTransfer::ConvertColor() {
                    "exceeds the temp buffer of %d bytes\n",
                    static_cast<int>(header.biWidth), static_cast<int>(header.biHeight),
                    tempBuffer->Size());
+        return false;
+    }
+    if (!readable) {
+        LogMessage(log, 1,
+                   "Camera::CopyImageToVantixBuffer (color) ERROR: convert mode %d reads %lld "
+                   "bytes of the raw image, but the Zaze buffer holds %d\n",
+                   used.convertMode, static_cast<long long>(sourceBytes), zazeBuffer->Size());
         return false;
     }
     const ZURColorConvMode& mode = used.mode;

@@ -35,6 +35,8 @@ class ImageTransfer {
         ZURColorConvMode mode{};
         std::uint8_t modeTerminator = 0;
         BITMAPINFO bitmapInfo{};
+        int convertMode = 0;
+        int sourceBytesPerPixel = 1;  // what the convert mode reads of the raw image
     };
     Conversion GetConversion() const;
     void SetConversion(const Conversion& conversion);
