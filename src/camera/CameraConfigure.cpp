@@ -19,6 +19,10 @@ bool Camera::Configure(void* parentWindow) {
     const std::string title = sheet_text::Format("Configure camera on port #%lld: %s",
                                                  static_cast<long long>(Port()) + 1, name.c_str());
     const std::unique_ptr<SheetFrontEnd> frontEnd = MakeSheetFrontEnd();
+    // Asked first: where nothing can be shown, the camera is not touched.
+    if (!frontEnd->CanShowDialog()) {
+        return false;
+    }
     if (IsGrabRequested() && !frontEnd->ConfirmContinue(parentWindow, kGrabRunningWarning, title)) {
         return false;
     }
