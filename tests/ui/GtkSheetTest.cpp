@@ -340,6 +340,26 @@ TEST_F(GtkSheet, RunsOnlyOnTheHostsGtkThreadAndLeavesItsLoopRunning) {
     EXPECT_GE(host.ticksAfter, 3);
 }
 
+TEST_F(GtkSheet, WithoutADisplayTheCallSaysSoAndALaterCallWithOneShowsTheDialog) {
+    if (gdk_display_get_default() != nullptr) {
+        GTEST_SKIP() << "GTK already has a display in this process";
+    }
+    Open(0, "XCG-V60E-100");
+    const std::string display = std::getenv("DISPLAY");
+    unsetenv("DISPLAY");
+    ZURSimJournalClear();
+    EXPECT_EQ(driver->configureCamera(nullptr, "XCG-V60E-100"), 0);
+    setenv("DISPLAY", display.c_str(), 1);
+    EXPECT_EQ(RegisterReads(), 0);
+    EXPECT_EQ(ReceivedContaining("GTK cannot open a display"), 1);
+
+    const Outcome outcome =
+        Configure("XCG-V60E-100", "Configure camera on port #1: XCG-V60E-100",
+                  {[](GtkWidget* dialog) { PressKey(dialog, GDK_KEY_Escape); }});
+    EXPECT_EQ(outcome.steps, 1u);
+    EXPECT_FALSE(outcome.leftOpen);
+}
+
 // GTK set up by the driver serves the thread that set it up, and no other.
 TEST_F(GtkSheet, SetUpByTheDriverItServesTheFirstCallersThreadOnly) {
     Open(0, "XCG-V60E-100");
