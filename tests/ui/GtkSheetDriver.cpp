@@ -2,8 +2,6 @@
 
 #include <gtk/gtk.h>
 
-#include <memory>
-
 namespace gtk_sheet_driver {
 
 namespace {
@@ -222,14 +220,6 @@ std::string StatusText(GtkWidget* dialog) {
     GtkWidget* label = FindFirst(gtk_statusbar_get_message_area(GTK_STATUSBAR(bar)),
                                  [](GtkWidget* widget) { return GTK_IS_LABEL(widget); });
     return label != nullptr ? gtk_label_get_text(GTK_LABEL(label)) : "";
-}
-
-GtkWidget* OkButton(GtkWidget* dialog) {
-    return FindNamed(dialog, "1");
-}
-
-GtkWidget* CancelButton(GtkWidget* dialog) {
-    return FindNamed(dialog, "2");
 }
 
 GtkAllocation Allocation(GtkWidget* widget) {

@@ -29,8 +29,8 @@ Outcome WhileShown(const std::string& title, const std::vector<Step>& steps,
 
 // The visible top-level window titled title; nullptr when there is none.
 GtkWidget* FindWindow(const std::string& title);
-// The descendant of root named name (the front end names controls by their
-// ids); nullptr when there is none.
+// The descendant of root named name; nullptr when there is none. The front
+// end names controls by their ids, OK "1", Cancel "2", the status bar "105".
 GtkWidget* FindNamed(GtkWidget* root, const std::string& name);
 GtkWidget* Control(GtkWidget* page, int controlId);
 
@@ -54,8 +54,6 @@ std::string Labels(GtkWidget* root);
 
 // The status bar's text (widget 105).
 std::string StatusText(GtkWidget* dialog);
-GtkWidget* OkButton(GtkWidget* dialog);
-GtkWidget* CancelButton(GtkWidget* dialog);
 GtkWidget* Notebook(GtkWidget* dialog);
 GtkAllocation Allocation(GtkWidget* widget);
 // The window manager's close button: a delete event.

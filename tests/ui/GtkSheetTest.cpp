@@ -24,6 +24,12 @@ using namespace gtk_sheet_driver;
 
 constexpr int kWidth = 1086;
 constexpr int kWidthRange = 1084;
+constexpr const char* kCamera = "XCG-V60E-100";  // standard, 640 x 480, opened on port 0
+constexpr const char* kTitle = "Configure camera on port #1: XCG-V60E-100";
+
+void PressEscape(GtkWidget* dialog) {
+    PressKey(dialog, GDK_KEY_Escape);
+}
 
 std::mutex received;
 std::vector<std::string> messages;
@@ -92,9 +98,9 @@ class GtkSheet : public ::testing::Test {
                           [&] { return driver->configureCamera(nullptr, camera.c_str()); });
     }
 
-    std::string IniValue(const std::string& section, const std::string& key) const {
+    std::string IniValue(const char* section, const std::string& key) const {
         char value[256] = {};
-        platform::GetProfileString(section.c_str(), key.c_str(), "(absent)", value, sizeof value,
+        platform::GetProfileString(section, key.c_str(), "(absent)", value, sizeof value,
                                    IniPath().c_str());
         return value;
     }
@@ -106,6 +112,10 @@ class GtkSheet : public ::testing::Test {
 };
 
 std::unique_ptr<DriverLibrary> GtkSheet::driver;
+
+GtkWidget* OkButton(GtkWidget* dialog) {
+    return FindNamed(dialog, "1");
+}
 
 bool IsOkEnabled(GtkWidget* dialog) {
     return gtk_widget_is_sensitive(OkButton(dialog)) != FALSE;
@@ -119,9 +129,9 @@ TEST_F(GtkSheet, ChecksTheWidthAsItIsTypedAndOkSavesTheSection) {
     // Were the driver to let GTK take the environment's locale, a decimal
     // comma could reach the INI file.
     setenv("LC_ALL", "C.UTF-8", 1);
-    Open(0, "XCG-V60E-100");
+    Open(0, kCamera);
     const Outcome outcome = Configure(
-        "XCG-V60E-100", "Configure camera on port #1: XCG-V60E-100",
+        kCamera, kTitle,
         {[](GtkWidget* dialog) {
              EXPECT_EQ(PageCount(dialog), 2);
              EXPECT_EQ(PageCaption(dialog, 0), "Camera Settings");
@@ -129,7 +139,7 @@ TEST_F(GtkSheet, ChecksTheWidthAsItIsTypedAndOkSavesTheSection) {
              // OK above Cancel to the right of the pages, the status bar
              // below them.
              const GtkAllocation ok = Allocation(OkButton(dialog));
-             const GtkAllocation cancel = Allocation(CancelButton(dialog));
+             const GtkAllocation cancel = Allocation(FindNamed(dialog, "2"));
              const GtkAllocation pages = Allocation(Notebook(dialog));
              const GtkAllocation status = Allocation(FindNamed(dialog, "105"));
              EXPECT_EQ(ok.x, cancel.x);
@@ -155,7 +165,6 @@ TEST_F(GtkSheet, ChecksTheWidthAsItIsTypedAndOkSavesTheSection) {
              EXPECT_FALSE(IsSensitive(page, 1105));  // band level: Network Load off
 
              Type(page, kWidth, "700");
-             EXPECT_EQ(Text(page, kWidth), "700");
              EXPECT_EQ(StatusText(dialog), "Camera Settings: Image width not in range");
              EXPECT_FALSE(IsOkEnabled(dialog));
              // Enter presses OK only while it is enabled.
@@ -186,33 +195,25 @@ TEST_F(GtkSheet, ChecksTheWidthAsItIsTypedAndOkSavesTheSection) {
     EXPECT_EQ(outcome.result, 1);
     EXPECT_EQ(outcome.steps, 3u);
     EXPECT_FALSE(outcome.leftOpen);
-    EXPECT_EQ(IniValue("XCG-V60E-100", "ImageWidth"), "600");
-    EXPECT_EQ(IniValue("XCG-V60E-100", "BandAdjustment"), "1");
-    EXPECT_EQ(IniValue("XCG-V60E-100", "BandLevel"), "55");
-    EXPECT_EQ(IniValue("XCG-V60E-100", "StrobeDuration1"), "10");
-    EXPECT_EQ(IniValue("XCG-V60E-100", "Gamma"), "0.7");
-    EXPECT_EQ(IniValue("XCG-V60E-100", "TriggerSource"), "Software");
+    EXPECT_EQ(IniValue(kCamera, "ImageWidth"), "600");
+    EXPECT_EQ(IniValue(kCamera, "BandAdjustment"), "1");
+    EXPECT_EQ(IniValue(kCamera, "BandLevel"), "55");
+    EXPECT_EQ(IniValue(kCamera, "StrobeDuration1"), "10");
+    EXPECT_EQ(IniValue(kCamera, "Gamma"), "0.7");
+    EXPECT_EQ(IniValue(kCamera, "TriggerSource"), "Software");
     EXPECT_STREQ(std::setlocale(LC_NUMERIC, nullptr), "C");
     EXPECT_EQ(ReceivedContaining("has no control"), 0);
 }
 
 TEST_F(GtkSheet, EscapeAndClosingTheWindowCancelAndWriteNothing) {
-    Open(0, "XCG-V60E-100");
-    const std::string title = "Configure camera on port #1: XCG-V60E-100";
+    Open(0, kCamera);
     const Step typeAWidth = [](GtkWidget* dialog) { Type(CurrentPage(dialog), kWidth, "320"); };
-    const struct {
-        const char* how;
-        Step close;
-    } cases[] = {
-        {"Escape", [](GtkWidget* dialog) { PressKey(dialog, GDK_KEY_Escape); }},
-        {"window closed", [](GtkWidget* dialog) { CloseWindow(dialog); }},
-    };
-    for (const auto& each : cases) {
-        const Outcome outcome = Configure("XCG-V60E-100", title, {typeAWidth, each.close});
-        EXPECT_EQ(outcome.result, 0) << each.how;
-        EXPECT_EQ(outcome.steps, 2u) << each.how;
-        EXPECT_FALSE(outcome.leftOpen) << each.how;
-        EXPECT_FALSE(IniExists()) << each.how;
+    for (const Step& close : {Step(PressEscape), Step(CloseWindow)}) {
+        const Outcome outcome = Configure(kCamera, kTitle, {typeAWidth, close});
+        EXPECT_EQ(outcome.result, 0);
+        EXPECT_EQ(outcome.steps, 2u);
+        EXPECT_FALSE(outcome.leftOpen);
+        EXPECT_FALSE(IniExists());
     }
 }
 
@@ -223,15 +224,13 @@ TEST_F(GtkSheet, EachFamilyShowsItsPagesAndDisablesWhatItLacks) {
     const struct {
         const char* camera;
         std::vector<std::string> captions;
-        std::vector<int> disabled;  // on the first page
-        std::vector<int> enabled;
+        std::vector<int> disabled;  // on the first page, range labels too
     } families[] = {
-        {"XCG-V60E-100", {"Camera Settings", "I/O"}, {1104, 1103, 1046}, {1082, 1091, 1101}},
+        {"XCG-V60E-100", {"Camera Settings", "I/O"}, {1104, 1103, 1046}},
         {"XCG-5005CR-200",
          {"Camera Settings", "I/O", "Color Camera Settings"},
-         {1082, 1097, 1091, 1087, 1104, 1046},
-         {1101}},
-        {"XCG-H280E-300", {"Camera Settings", "I/O"}, {1101, 1102}, {1104, 1046, 1082}},
+         {1082, 1097, 1091, 1087, 1104, 1046}},
+        {"XCG-H280E-300", {"Camera Settings", "I/O"}, {1101, 1102}},
     };
     int port = 1;
     for (const auto& family : families) {
@@ -239,21 +238,17 @@ TEST_F(GtkSheet, EachFamilyShowsItsPagesAndDisablesWhatItLacks) {
             "Configure camera on port #" + std::to_string(port++) + ": " + family.camera;
         const Outcome outcome = Configure(
             family.camera, title, {[&](GtkWidget* dialog) {
-                ASSERT_EQ(PageCount(dialog), static_cast<int>(family.captions.size()));
-                GtkWidget* first = CurrentPage(dialog);
                 for (const int id : family.disabled) {
-                    EXPECT_FALSE(IsSensitive(first, id)) << family.camera << " " << id;
+                    EXPECT_FALSE(IsSensitive(CurrentPage(dialog), id))
+                        << family.camera << " " << id;
                 }
-                for (const int id : family.enabled) {
-                    EXPECT_TRUE(IsSensitive(first, id)) << family.camera << " " << id;
-                }
+                ASSERT_EQ(PageCount(dialog), static_cast<int>(family.captions.size()));
                 for (int i = 0; i < PageCount(dialog); ++i) {
                     EXPECT_EQ(PageCaption(dialog, i), family.captions[static_cast<std::size_t>(i)]);
                     ShowPage(dialog, i);
                 }
-                PressKey(dialog, GDK_KEY_Escape);
+                PressEscape(dialog);
             }});
-        EXPECT_EQ(outcome.result, 0) << family.camera;
         EXPECT_EQ(outcome.steps, 1u) << family.camera;
     }
     EXPECT_EQ(ReceivedContaining("has no control"), 0);
@@ -271,14 +266,14 @@ TEST_F(GtkSheet, PendingGrabAsksFirstAndOnlyOkLeadsToTheSheet) {
                 GTK_BUTTON(gtk_dialog_get_widget_for_response(GTK_DIALOG(box), response)));
         };
     };
-    Outcome outcome = Configure("XCG-V60E-100", title, {answer(GTK_RESPONSE_CANCEL)});
+    Outcome outcome = Configure(kCamera, title, {answer(GTK_RESPONSE_CANCEL)});
     EXPECT_EQ(outcome.result, 0);
     EXPECT_FALSE(outcome.leftOpen);  // no sheet came after
 
-    outcome = Configure("XCG-V60E-100", title, {answer(GTK_RESPONSE_OK), [](GtkWidget* sheet) {
-                                                    EXPECT_EQ(PageCount(sheet), 2);
-                                                    PressOk(sheet);
-                                                }});
+    outcome = Configure(kCamera, title, {answer(GTK_RESPONSE_OK), [](GtkWidget* sheet) {
+                                             EXPECT_EQ(PageCount(sheet), 2);
+                                             PressOk(sheet);
+                                         }});
     EXPECT_EQ(outcome.result, 1);
     EXPECT_EQ(outcome.steps, 2u);
     driver->setProperty(0, 1, "continuous", 0);
@@ -299,12 +294,10 @@ struct GtkHost {
         GtkHost& host = *static_cast<GtkHost*>(data);
         ZURSimJournalClear();
         std::thread([&host] {
-            host.fromOtherThread = GtkSheet::driver->configureCamera(nullptr, "XCG-V60E-100");
+            host.fromOtherThread = GtkSheet::driver->configureCamera(nullptr, kCamera);
         }).join();
         host.registerReads = RegisterReads();
-        host.onGtkThread =
-            host.test.Configure("XCG-V60E-100", "Configure camera on port #1: XCG-V60E-100",
-                                {[](GtkWidget* dialog) { PressKey(dialog, GDK_KEY_Escape); }});
+        host.onGtkThread = host.test.Configure(kCamera, kTitle, {PressEscape});
         return G_SOURCE_REMOVE;
     }
     static gboolean Tick(gpointer data) {
@@ -323,7 +316,7 @@ struct GtkHost {
 
 TEST_F(GtkSheet, RunsOnlyOnTheHostsGtkThreadAndLeavesItsLoopRunning) {
     ASSERT_TRUE(gtk_init_check(nullptr, nullptr));
-    Open(0, "XCG-V60E-100");
+    Open(0, kCamera);
     GtkHost host{*this, g_main_loop_new(nullptr, FALSE)};
     g_idle_add(&GtkHost::Configure, &host);
     g_timeout_add(10, &GtkHost::Tick, &host);
@@ -340,41 +333,29 @@ TEST_F(GtkSheet, RunsOnlyOnTheHostsGtkThreadAndLeavesItsLoopRunning) {
     EXPECT_GE(host.ticksAfter, 3);
 }
 
-TEST_F(GtkSheet, WithoutADisplayTheCallSaysSoAndALaterCallWithOneShowsTheDialog) {
+// Set up by the driver, GTK serves the thread of the first call, and no
+// other; a call without a display changes nothing for a later one with one.
+TEST_F(GtkSheet, SetUpByTheDriverItServesTheFirstCallersThreadOnly) {
     if (gdk_display_get_default() != nullptr) {
-        GTEST_SKIP() << "GTK already has a display in this process";
+        GTEST_SKIP() << "GTK is already set up in this process";
     }
-    Open(0, "XCG-V60E-100");
+    Open(0, kCamera);
     const std::string display = std::getenv("DISPLAY");
     unsetenv("DISPLAY");
     ZURSimJournalClear();
-    EXPECT_EQ(driver->configureCamera(nullptr, "XCG-V60E-100"), 0);
+    EXPECT_EQ(driver->configureCamera(nullptr, kCamera), 0);
     setenv("DISPLAY", display.c_str(), 1);
-    EXPECT_EQ(RegisterReads(), 0);
     EXPECT_EQ(ReceivedContaining("GTK cannot open a display"), 1);
-
-    const Outcome outcome =
-        Configure("XCG-V60E-100", "Configure camera on port #1: XCG-V60E-100",
-                  {[](GtkWidget* dialog) { PressKey(dialog, GDK_KEY_Escape); }});
-    EXPECT_EQ(outcome.steps, 1u);
-    EXPECT_FALSE(outcome.leftOpen);
-}
-
-// GTK set up by the driver serves the thread that set it up, and no other.
-TEST_F(GtkSheet, SetUpByTheDriverItServesTheFirstCallersThreadOnly) {
-    Open(0, "XCG-V60E-100");
-    const std::string title = "Configure camera on port #1: XCG-V60E-100";
-    const Step cancel = [](GtkWidget* dialog) { PressKey(dialog, GDK_KEY_Escape); };
-    EXPECT_EQ(Configure("XCG-V60E-100", title, {cancel}).steps, 1u);
+    EXPECT_EQ(RegisterReads(), 0);
+    EXPECT_EQ(Configure(kCamera, kTitle, {PressEscape}).steps, 1u);
 
     ZURSimJournalClear();
     int fromOtherThread = -1;
-    std::thread([&] { fromOtherThread = driver->configureCamera(nullptr, "XCG-V60E-100"); }).join();
+    std::thread([&] { fromOtherThread = driver->configureCamera(nullptr, kCamera); }).join();
     EXPECT_EQ(fromOtherThread, 0);
-    EXPECT_EQ(RegisterReads(), 0);
     EXPECT_EQ(ReceivedContaining("GTK runs on another thread"), 1);
-
-    EXPECT_EQ(Configure("XCG-V60E-100", title, {cancel}).steps, 1u);
+    EXPECT_EQ(RegisterReads(), 0);
+    EXPECT_EQ(Configure(kCamera, kTitle, {PressEscape}).steps, 1u);
 }
 
 }  // namespace
