@@ -146,6 +146,7 @@ class Camera {
     // Expires with the camera: Configure lets the export lock go while the
     // host's windows run, and must know afterwards whether the camera is left.
     std::shared_ptr<const int> lifetime = std::make_shared<const int>(0);
+    bool configuring = false;  // its sheet is shown
     int pixelSize;
     int width = 0;
     int height = 0;

@@ -20,12 +20,29 @@ bool Camera::Configure(void* parentWindow) {
     const std::string title = sheet_text::Format("Configure camera on port #%lld: %s",
                                                  static_cast<long long>(Port()) + 1, name.c_str());
     const std::unique_ptr<SheetFrontEnd> frontEnd = MakeSheetFrontEnd();
-    if (!frontEnd->CanShowSheet()) {
+    if (!frontEnd->CanShowDialog()) {
         return false;
     }
+    // The host's code runs while a sheet is shown, and may ask for this
+    // camera's sheet again: one at a time.
+    if (configuring) {
+        LogMessage(log, 1, "Camera::Configure: ERROR: the sheet of %s is already shown\n",
+                   name.c_str());
+        return false;
+    }
+    const std::weak_ptr<const int> alive = lifetime;
+    configuring = true;
+    const struct Shown {
+        const std::weak_ptr<const int>& camera;
+        bool& flag;
+        ~Shown() {
+            if (!camera.expired()) {
+                flag = false;
+            }
+        }
+    } shown{alive, configuring};
     // The dialogs run the host's windows; the export lock is let go meanwhile,
     // and the camera may be gone when they return.
-    const std::weak_ptr<const int> alive = lifetime;
     const std::string cameraName = name;
     DriverLog& driverLog = log;
     if (IsGrabRequested()) {

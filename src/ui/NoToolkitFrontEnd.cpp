@@ -12,7 +12,7 @@ void ReportNoToolkit() {
 
 class NoToolkitFrontEnd : public SheetFrontEnd {
   public:
-    bool CanShowSheet() override {
+    bool CanShowDialog() override {
         ReportNoToolkit();
         return false;
     }

@@ -238,7 +238,7 @@ TEST(HostFaults, ConfigureWhileGrabbingDoesNotTouchWhatTheGrabThreadReads) {
 TEST(HostFaults, WithoutADialogConfigureReadsAndWritesNothing) {
     OneCamera host;
     testing_support::SheetScript script;
-    script.available = false;
+    script.canShow = false;
     testing_support::ScriptedFrontEndScope frontEnd(script);
     host.session.Open(kMono, 0);
     testing_support::ClearJournal();
@@ -246,6 +246,28 @@ TEST(HostFaults, WithoutADialogConfigureReadsAndWritesNothing) {
     EXPECT_EQ(testing_support::Journal(), std::vector<std::string>{});
     EXPECT_EQ(script.runs, 0);
     EXPECT_FALSE(testing_support::FileExists(host.session.Folder().File("ZavaDED.ini")));
+}
+
+// The host's code runs while the sheet is shown: it asks for the same sheet
+// again, and then finalizes the driver under the sheet's feet.
+TEST(HostFaults, TheHostReentersAndFinalizesWhileTheSheetIsShown) {
+    OneCamera host;
+    testing_support::SheetScript script;
+    script.user = [](testing_support::FakeSheetWindows&) {
+        EXPECT_EQ(configureCamera(nullptr, kMono), 0);
+        finalize();
+        return true;
+    };
+    testing_support::ScriptedFrontEndScope frontEnd(script);
+    host.session.Open(kMono, 0);
+    EXPECT_EQ(configureCamera(nullptr, kMono), 1);
+    EXPECT_TRUE(host.session.Log().Contains(
+        "Camera::Configure: ERROR: the sheet of XCG-V60E-1 is already shown\n"));
+    EXPECT_EQ(getCVLNoOfSupportedCameras(), 0);
+    EXPECT_EQ(ZURSimOpenDeviceCount(), 0);
+    EXPECT_NE(testing_support::ReadWholeFile(host.session.Folder().File("ZavaDED.ini"))
+                  .find("[XCG-V60E-1]"),
+              std::string::npos);
 }
 
 // The red block of the scene sits in the lower half, left quarter: whatever

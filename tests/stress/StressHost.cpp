@@ -668,6 +668,7 @@ class Host {
 // no two sheets, as several host threads may show one at a time.
 class HastyUser : public SheetFrontEnd {
   public:
+    bool CanShowDialog() override { return true; }
     bool ConfirmContinue(void*, const std::string&, const std::string&) override { return true; }
     bool RunModal(CSheet1& sheet) override {
         testing_support::FakeSheetWindows windows(sheet);

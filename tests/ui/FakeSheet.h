@@ -99,8 +99,7 @@ struct SheetScript {
     // Works the sheet; returns true to press OK, false to cancel.
     std::function<bool(FakeSheetWindows&)> user = [](FakeSheetWindows&) { return false; };
     bool continueWhileGrabbing = true;
-    // Whether the front end can show a sheet at all.
-    bool available = true;
+    bool canShow = true;
 
     int warnings = 0;
     std::string warningText;
@@ -115,7 +114,7 @@ class ScriptedFrontEnd : public SheetFrontEnd {
   public:
     explicit ScriptedFrontEnd(SheetScript& steps) : script(steps) {}
 
-    bool CanShowSheet() override { return script.available; }
+    bool CanShowDialog() override { return script.canShow; }
     bool ConfirmContinue(void* parentWindow, const std::string& text,
                          const std::string& caption) override;
     bool RunModal(CSheet1& sheet) override;

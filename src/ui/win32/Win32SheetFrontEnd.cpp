@@ -390,6 +390,9 @@ INT_PTR CALLBACK PageProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
 
 class Win32SheetFrontEnd : public SheetFrontEnd {
   public:
+    // Any thread can run a modal dialog of its own.
+    bool CanShowDialog() override { return true; }
+
     bool ConfirmContinue(void* parentWindow, const std::string& text,
                          const std::string& caption) override {
         return MessageBoxA(static_cast<HWND>(parentWindow), text.c_str(), caption.c_str(),
