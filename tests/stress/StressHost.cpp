@@ -84,6 +84,7 @@ constexpr std::array<int, 29> kPorts = {0,  1,  2,  3,  4,  5,     6,       7,  
 // fault once a close of it has returned and no open of it has begun since.
 struct PortBook {
     std::atomic<std::uint64_t> opens{0};
+    std::atomic<int> busy{0};                            // opens and closes of the port in flight
     std::atomic<std::uint64_t> closedAfter{UINT64_MAX};  // opens count at the last close
     std::atomic<std::uint64_t> device{0};
     std::atomic<int> width{0};
@@ -125,8 +126,14 @@ std::chrono::milliseconds Closing(void (*close)(int), int port) {
     const std::uint64_t begun = closesBegun.fetch_add(1) + 1;
     PortBook* book = BookOf(port);
     const std::uint64_t opensBefore = book != nullptr ? book->opens.load() : 0;
+    if (book != nullptr) {
+        book->busy.fetch_add(1);
+    }
     const auto started = Clock::now();
     close(port);
+    if (book != nullptr) {
+        book->busy.fetch_sub(1);
+    }
     const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - started);
     const bool stillAlone = closesBegun.load() == begun;
     closesInFlight.fetch_sub(1);
@@ -179,8 +186,13 @@ void CheckImage(int port, PortBook& book) {
     }
     const int row = static_cast<int>(callbackRandom() % static_cast<unsigned>(height));
     std::vector<std::uint8_t> buffer(static_cast<std::size_t>(width) + 2 * kGuard, kCanary);
-    if (getCVLGrabRow(0, port, buffer.data() + kGuard, row, 0, width - 1) != 1) {
-        return;  // closed meanwhile
+    // Another host thread may close the port and open it again while this
+    // one reads: then the row is of another image.
+    const std::uint64_t opens = book.opens.load();
+    const bool quiet = book.busy.load() == 0;
+    if (getCVLGrabRow(0, port, buffer.data() + kGuard, row, 0, width - 1) != 1 || !quiet ||
+        book.busy.load() != 0 || book.opens.load() != opens) {
+        return;
     }
     for (int i = 0; i < kGuard; ++i) {
         if (buffer[static_cast<std::size_t>(i)] != kCanary ||
@@ -283,73 +295,25 @@ const std::array<MessageProc, 4> kSinks = {nullptr, &CountingSink, &BlockingSink
 
 // ---- the host's calls ------------------------------------------------------
 
+// clang-format off
 const char* const kPropertyNames[] = {
-    "continuous",
-    "continous",
-    "LogLevel",
-    "LogIntoFile",
-    "DebugView",
-    "ExposureTime",
-    "Exposure",
-    "FrameRate",
-    "AcquisitionFrameRate",
-    "BlackLevel",
-    "Gamma",
-    "ImageWidth",
-    "ImageHeight",
-    "ImageOffsetX",
-    "ImageOffsetY",
-    "Gain",
-    "GainRed",
-    "GainGreen",
-    "GainBlue",
-    "BandAdjustment",
-    "BandLevel",
-    "SensorTaps",
-    "VerticalBinning",
-    "HorizontalBinning",
-    "TriggerDelay",
-    "TriggerMode",
-    "TriggerSource",
-    "TriggerActivation",
-    "TriggerInhibit",
-    "ColorFilter",
-    "SoftwareTrigger",
-    "PixelSize",
-    "0xA0000100",
-    "0xa0002040",
-    "0xZZZZZZZZ",
-    "0x",
-    "NoSuchThing",
-    "",
-    "EXPOSURETIME",
-};
+    "continuous", "continous", "LogLevel", "LogIntoFile", "DebugView", "ExposureTime", "Exposure",
+    "FrameRate", "AcquisitionFrameRate", "BlackLevel", "Gamma", "ImageWidth", "ImageHeight",
+    "ImageOffsetX", "ImageOffsetY", "Gain", "GainRed", "GainGreen", "GainBlue", "BandAdjustment",
+    "BandLevel", "SensorTaps", "VerticalBinning", "HorizontalBinning", "TriggerDelay",
+    "TriggerMode", "TriggerSource", "TriggerActivation", "TriggerInhibit", "ColorFilter",
+    "SoftwareTrigger", "PixelSize", "0xA0000100", "0xa0002040", "0xZZZZZZZZ", "0x", "NoSuchThing",
+    "", "EXPOSURETIME"};
+// clang-format on
 
+// clang-format off
 const char* const kZurCalls[] = {
-    "ZUROpen",
-    "ZURClose",
-    "ZURGigESetRegister",
-    "ZURGigEGetRegister",
-    "ZURSetImageInfo",
-    "ZURGetImageInfo",
-    "ZURNowCameraMode",
-    "ZURSetCameraMode",
-    "ZURBandAdjust",
-    "ZURGetDataDepth",
-    "ZURCreateConvHandle",
-    "ZURColorConvSetBMPINFO",
-    "ZURColorConvExec",
-    "ZURCloseConvHandle",
-    "ZURIsoAlloc",
-    "ZURIsoStart",
-    "ZURIsoStop",
-    "ZURIsoRelease",
-    "ZURImageReq",
-    "ZURImageCompleteWait",
-    "ZURAbortImageReqAll",
-    "ZURGetList",
-    "ZURSetStructVersion",
-};
+    "ZUROpen", "ZURClose", "ZURGigESetRegister", "ZURGigEGetRegister", "ZURSetImageInfo",
+    "ZURGetImageInfo", "ZURNowCameraMode", "ZURSetCameraMode", "ZURBandAdjust", "ZURGetDataDepth",
+    "ZURCreateConvHandle", "ZURColorConvSetBMPINFO", "ZURColorConvExec", "ZURCloseConvHandle",
+    "ZURIsoAlloc", "ZURIsoStart", "ZURIsoStop", "ZURIsoRelease", "ZURImageReq",
+    "ZURImageCompleteWait", "ZURAbortImageReqAll", "ZURGetList", "ZURSetStructVersion"};
+// clang-format on
 
 class Host {
   public:
@@ -359,75 +323,31 @@ class Host {
         longPath = systemFolder + std::string(4000, 'p');
     }
 
-    std::string lastCall = "none";
-
+    // One call, weighted: most go to ports in use; start-up and shut-down are rare.
     void Step() {
-        // Weighted: most calls go to ports in use, start-up and shut-down are rare.
-        static constexpr int kWeights[] = {1, 1, 1, 1, 2, 8, 3, 10, 8, 8, 4, 3, 1, 2, 1, 1, 2};
-        int pick = static_cast<int>(Pick(70));
-        int action = 0;
-        while (action + 1 < static_cast<int>(std::size(kWeights)) && pick >= kWeights[action]) {
-            pick -= kWeights[action++];
-        }
-        switch (action) {
-            case 0:
-                Initialize();
-                break;
-            case 1:
-                lastCall = "finalize";
-                TimedFinalize();
-                break;
-            case 2:
-                SystemPath();
-                break;
-            case 3:
-                lastCall = "setDebugMsgProc";
-                setDebugMsgProc(kSinks[Pick(kSinks.size())]);
-                break;
-            case 4:
-                Enumerate();
-                break;
-            case 5:
-                Open();
-                break;
-            case 6:
-                lastCall = "closeCVLPort";
-                TimedClose(Port());
-                break;
-            case 7:
-                Grab();
-                break;
-            case 8:
-                Row();
-                break;
-            case 9:
-                Property();
-                break;
-            case 10:
-                lastCall = "setCompleteCallback";
-                setCompleteCallback(0, Port(), kCompletions[Pick(kCompletions.size())]);
-                break;
-            case 11:
-                Continuous();
-                break;
-            case 12:
-                Configure();
-                break;
-            case 13:
-                Fault();
-                break;
-            case 14:
-                lastCall = "getPropertyRange";
-                getPropertyRange(0, Port(), Name(), nullptr, nullptr);
-                break;
-            case 15:
-                Timing();
-                break;
-            default:
-                std::this_thread::sleep_for(std::chrono::milliseconds(Pick(5)));
-                break;
+        struct Action {
+            int weight;
+            void (Host::*call)();
+        };
+        static constexpr Action kActions[] = {
+            {1, &Host::Initialize},  {1, &Host::Finalize},  {1, &Host::SystemPath},
+            {1, &Host::MessageSink}, {2, &Host::Enumerate}, {8, &Host::Open},
+            {3, &Host::Close},       {10, &Host::Grab},     {8, &Host::Row},
+            {8, &Host::Property},    {4, &Host::Callback},  {3, &Host::Continuous},
+            {1, &Host::Configure},   {2, &Host::Fault},     {1, &Host::Range},
+            {1, &Host::Timing},      {2, &Host::Pause}};
+        int pick = static_cast<int>(Pick(57));
+        for (const Action& action : kActions) {
+            if (pick < action.weight) {
+                (this->*action.call)();
+                return;
+            }
+            pick -= action.weight;
         }
     }
+
+    // The call the host was in, for the watchdog.
+    std::atomic<const char*> lastCall{"none"};
 
   private:
     std::size_t Pick(std::size_t count) { return random() % count; }
@@ -464,6 +384,33 @@ class Host {
                 return kPropertyNames[Pick(std::size(kPropertyNames))];
         }
     }
+
+    void Finalize() {
+        lastCall = "finalize";
+        TimedFinalize();
+    }
+
+    void MessageSink() {
+        lastCall = "setDebugMsgProc";
+        setDebugMsgProc(kSinks[Pick(kSinks.size())]);
+    }
+
+    void Close() {
+        lastCall = "closeCVLPort";
+        TimedClose(Port());
+    }
+
+    void Callback() {
+        lastCall = "setCompleteCallback";
+        setCompleteCallback(0, Port(), kCompletions[Pick(kCompletions.size())]);
+    }
+
+    void Range() {
+        lastCall = "getPropertyRange";
+        getPropertyRange(0, Port(), Name(), nullptr, nullptr);
+    }
+
+    void Pause() { std::this_thread::sleep_for(std::chrono::milliseconds(Pick(5))); }
 
     void Initialize() {
         lastCall = "initialize";
@@ -522,10 +469,13 @@ class Host {
                 break;
         }
         PortBook& book = *BookOf(port);
+        book.busy.fetch_add(1);
         book.opens.fetch_add(1);
         int size[2] = {-7, -7};
         int* sizeOut = Pick(20) == 0 ? nullptr : size;
-        if (openCVLPort(0, port, text, sizeOut) == 1) {
+        const int opened = openCVLPort(0, port, text, sizeOut);
+        book.busy.fetch_sub(1);
+        if (opened == 1) {
             if (camera >= cameras.size() || size[0] <= 0 || size[1] <= 0) {
                 Violation("openCVLPort(%d) succeeded with size %d x %d", port, size[0], size[1]);
                 return;
@@ -789,7 +739,7 @@ bool RunSeed(unsigned seed, const Options& options) {
             std::lock_guard<std::mutex> lock(reportLock);
             std::fprintf(stderr, "HANG: seed %u did not finish; last calls:", seed);
             for (const auto& host : hosts) {
-                std::fprintf(stderr, " %s;", host->lastCall.c_str());
+                std::fprintf(stderr, " %s;", host->lastCall.load());
             }
             std::fputc('\n', stderr);
             std::fflush(stderr);
