@@ -34,11 +34,7 @@ void ExportLock::Acquire() noexcept {
     Mutex().lock();
     heldByThisThread = this;
     outermost = true;
-    try {
-        messages = std::make_unique<HostMessageHold>();
-    } catch (...) {
-        // Out of memory: messages go to the host at once, as without the lock.
-    }
+    messages.emplace();
 }
 
 void ExportLock::Release() noexcept {

@@ -1,7 +1,7 @@
 #pragma once
 
 #include <functional>
-#include <memory>
+#include <optional>
 #include <vector>
 
 #include "log/DriverLog.h"
@@ -45,6 +45,6 @@ class ExportLock {
     void Release() noexcept;
 
     bool outermost = false;
-    std::unique_ptr<HostMessageHold> messages;
+    std::optional<HostMessageHold> messages;
     std::vector<std::function<void()>> afterRelease;
 };

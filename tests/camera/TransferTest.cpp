@@ -8,10 +8,12 @@
 #include <vector>
 
 #include "CallbackRecorder.h"
+#include "LogCapture.h"
 #include "SimulatedDriver.h"
 #include "ZURSim.h"
 #include "ZavaDED.h"
 #include "camera/Camera.h"
+#include "camera/ImageTransfer.h"
 #include "camera/PixelPack.h"
 
 using testing_support::CallbackRecorder;
@@ -147,21 +149,34 @@ TEST(Conversion, ModesThatReadMoreThanTheRawBufferAreRefusedAtOpen) {
     }
 }
 
-// The buffer a conversion reads is checked again before every image.
+// The buffer a conversion reads is checked again before every image, against
+// the image size ZUR gave the conversion.
 TEST(Conversion, AConversionIsRefusedWhenTheRawBufferIsTooSmall) {
-    DriverSession session(
-        {{"XCG-U100CR",
-          1,
-          {{"fast", "1"}, {"width", "64"}, {"height", "120"}, {"dataDepth", "12"}}}});
-    Camera& camera = session.Open("XCG-U100CR-1", 0);
-    ASSERT_EQ(camera.ZazeBuffer()->Size(), 64 * 120 * 2);
-    ASSERT_TRUE(camera.ZazeBuffer()->Allocate(64 * 120));
+    testing_support::LogCapture capture(1, 0);
+    DriverLog& log = DriverLog::Instance();
+    ImageTransfer transfer(log, true);
+    const auto buffer = [&log](int bytes) {
+        auto made = std::make_unique<ImageBuffer>(64, 120, true, log);
+        EXPECT_TRUE(made->Allocate(bytes));
+        return made;
+    };
+    transfer.zazeBuffer = buffer(64 * 120);
+    transfer.tempBuffer = buffer(4 * 64 * 120);
+    transfer.destBuffer = buffer(3 * 64 * 120);
+    ImageTransfer::Conversion conversion;
+    conversion.handle = 50001;
+    conversion.convertMode = 7;
+    conversion.sourceBytesPerPixel = 2;
+    conversion.bitmapInfo.bmiHeader.biWidth = 64;
+    conversion.bitmapInfo.bmiHeader.biHeight = 120;
+    transfer.SetConversion(conversion);
     ClearJournal();
-    EXPECT_FALSE(camera.CopyImageToVantixBuffer());
+    EXPECT_FALSE(transfer.CopyImageToVantixBuffer());
     EXPECT_TRUE(JournalOf("ZURColorConvExec").empty());
-    EXPECT_TRUE(session.Log().Contains(
+    EXPECT_TRUE(capture.Contains(
         "Camera::CopyImageToVantixBuffer (color) ERROR: convert mode 7 reads 15360 bytes of the "
         "raw image, but the Zaze buffer holds 7680\n"));
+    transfer.SetConversion({});  // no ZUR handle of ours to close
 }
 
 TEST(Conversion, FilterOrderIsReadFromTheCameraMode) {

@@ -62,7 +62,7 @@ struct Options {
 std::atomic<int> violations{0};
 std::mutex reportLock;
 
-void Violation(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void Violation(const char* format, ...) ZAVADED_PRINTF(1, 2);
 void Violation(const char* format, ...) {
     std::lock_guard<std::mutex> lock(reportLock);
     std::fputs("VIOLATION: ", stderr);
