@@ -68,6 +68,7 @@ TEST(HostFaults, CloseIsBoundedWhileTheGrabThreadSitsInTheMessageCallback) {
         closeCVLPort(0, 0);
     });
     EXPECT_LE(took, kCloseBound);
+    RecordProperty("close_ms", static_cast<int>(took.count()));
     EXPECT_EQ(ZURSimOpenDeviceCount(), 0);
     // finalize with the thread still inside the host's code: nothing it uses is gone.
     EXPECT_LE(Bounded(9s, "finalize",

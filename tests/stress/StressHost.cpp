@@ -25,6 +25,7 @@
 #include <map>
 #include <mutex>
 #include <random>
+#include <shared_mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -114,6 +115,10 @@ PortBook* BookOf(int port) {
     return found == Books().end() ? nullptr : &found->second;
 }
 
+// The name array of getCVLCameraConfigNames lives until the next call or the
+// last finalize: the host reads it under this lock, which finalize shares.
+std::shared_mutex namesLock;
+
 // Closes and finalizes in flight, and how many have begun. A callback that
 // began before another thread's close may still be on its way when a later
 // close of the port returns: only a close that overlapped no other is a
@@ -152,6 +157,7 @@ void TimedClose(int port) {
 
 void TimedFinalize() {
     // Every camera's thread is waited for against one deadline.
+    const std::shared_lock<std::shared_mutex> names(namesLock);
     const auto took = Closing([](int) { finalize(); }, INT_MIN + 1);
     if (took > kCloseBound) {
         Violation("finalize took %lld ms", static_cast<long long>(took.count()));
@@ -430,9 +436,7 @@ class Host {
         getCVLMaxNoOfGrabbers();
         getCVLMaxNoOfPorts();
         const int count = getCVLNoOfSupportedCameras();
-        // The array lives until the next call: the host reads it under its own lock.
-        static std::mutex namesLock;
-        std::lock_guard<std::mutex> lock(namesLock);
+        const std::lock_guard<std::shared_mutex> lock(namesLock);
         char** names = getCVLCameraConfigNames();
         int listed = 0;
         while (names != nullptr && names[listed] != nullptr && listed <= 20) {
