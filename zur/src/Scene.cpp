@@ -55,20 +55,27 @@ class CounterOverlay {
 
     bool Covers(std::uint32_t x, std::uint32_t y) const { return x < boxWidth && y < boxHeight; }
 
-    // Inside the box: whether the pixel belongs to a digit.
-    bool IsInk(std::uint32_t x, std::uint32_t y) const {
-        const std::uint32_t unitX = x / scale;
+    // Row y of the box, from its left edge: ink and background. Row by row,
+    // as a frame is drawn, without a division per pixel.
+    void DrawRow(std::uint32_t y, std::span<Rgb> line, Rgb ink, Rgb background) const {
+        std::fill(line.begin(), line.end(), background);
         const std::uint32_t unitY = y / scale;
-        if (unitX < 1 || unitY < 1 || unitY > kGlyphHeight) {
-            return false;
+        if (unitY < 1 || unitY > kGlyphHeight) {
+            return;
         }
-        const std::uint32_t cell = (unitX - 1) / kCellWidth;
-        const std::uint32_t column = (unitX - 1) % kCellWidth;
-        if (cell >= text.size() || column >= kGlyphWidth) {
-            return false;
+        for (std::size_t cell = 0; cell < text.size(); ++cell) {
+            const std::uint8_t bits =
+                kDigits[static_cast<std::size_t>(text[cell] - '0')][unitY - 1];
+            for (std::uint32_t column = 0; column < kGlyphWidth; ++column) {
+                if (((bits >> (kGlyphWidth - 1 - column)) & 1u) == 0) {
+                    continue;
+                }
+                const std::size_t left = (1 + cell * kCellWidth + column) * scale;
+                for (std::size_t x = left; x < left + scale && x < line.size(); ++x) {
+                    line[x] = ink;
+                }
+            }
         }
-        const auto digit = static_cast<std::size_t>(text[cell] - '0');
-        return ((kDigits[digit][unitY - 1] >> (kGlyphWidth - 1 - column)) & 1u) != 0;
     }
 
     std::uint32_t BoxWidth() const { return boxWidth; }
@@ -127,16 +134,18 @@ class Frame {
         std::copy(source.begin(), source.end(), line.begin());
     }
 
-    bool CounterCovers(std::uint32_t x, std::uint32_t y) const { return counter.Covers(x, y); }
-    Rgb CounterPixel(std::uint32_t x, std::uint32_t y) const {
-        return Gained(counter.IsInk(x, y) ? kWhite : kBlack);
+    // The pixels of row y that the counter's box covers, from the left edge.
+    std::uint32_t CounterWidth(std::uint32_t y) const {
+        return counter.Covers(0, y) ? std::min(counter.BoxWidth(), view.width) : 0;
+    }
+    // Row y of the counter's box: white ink on black.
+    void CounterRow(std::uint32_t y, std::span<Rgb> line) const {
+        counter.DrawRow(y, line, Gained(kWhite), Gained(kBlack));
     }
 
     void Line(std::uint32_t y, std::span<Rgb> line) const {
         Background(y, line);
-        for (std::uint32_t x = 0; x < line.size() && CounterCovers(x, y); ++x) {
-            line[x] = CounterPixel(x, y);
-        }
+        CounterRow(y, line.first(CounterWidth(y)));
     }
 
   private:
@@ -206,20 +215,26 @@ void RenderRaw(const SceneView& view, std::uint32_t colorFilter, std::uint32_t d
     // counter's box is drawn over the rows it covers, so that a frame costs
     // about a copy.
     std::vector<Rgb> row(view.width);
-    std::vector<std::uint8_t> prepared[2][2];  // [block band][row parity]
+    std::vector<std::uint8_t> prepared(4 * lineBytes);  // [block band][row parity]
+    bool ready[4] = {false, false, false, false};
     for (std::uint32_t y = 0; y < view.height; ++y) {
-        std::vector<std::uint8_t>& line = prepared[frame.IsBlockBand(y) ? 1 : 0][y % 2];
-        if (line.empty()) {
-            line.resize(lineBytes);
+        const std::size_t kind = (frame.IsBlockBand(y) ? 2u : 0u) + y % 2;
+        std::uint8_t* line = prepared.data() + kind * lineBytes;
+        if (!ready[kind]) {
+            ready[kind] = true;
             frame.Background(y, row);
             for (std::uint32_t x = 0; x < view.width; ++x) {
-                store(row[x], x, y, line.data());
+                store(row[x], x, y, line);
             }
         }
         std::uint8_t* target = out.data() + std::size_t{y} * lineBytes;
-        std::copy(line.begin(), line.end(), target);
-        for (std::uint32_t x = 0; x < view.width && frame.CounterCovers(x, y); ++x) {
-            store(frame.CounterPixel(x, y), x, y, target);
+        std::copy(line, line + lineBytes, target);
+        const std::uint32_t boxWidth = frame.CounterWidth(y);
+        if (boxWidth > 0) {
+            frame.CounterRow(y, std::span<Rgb>(row).first(boxWidth));
+            for (std::uint32_t x = 0; x < boxWidth; ++x) {
+                store(row[x], x, y, target);
+            }
         }
     }
 }
