@@ -15,6 +15,8 @@ endif()
 function(zavaded_add_gtest target)
   if(CMAKE_CROSSCOMPILING)
     add_test(NAME ${target} COMMAND ${target})
+    # Wine under qemu starts slowly, but no program may hang the run.
+    set_tests_properties(${target} PROPERTIES TIMEOUT 600)
   else()
     gtest_discover_tests(${target} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 120)
   endif()
