@@ -84,14 +84,14 @@ if [ "$emulation" = 1 ]; then
     need_arch=1
     todo+=("add the i386 architecture to dpkg")
   fi
-  if ! grep -qs -- "$backports" /etc/apt/sources.list /etc/apt/sources.list.d/*.list \
-      /etc/apt/sources.list.d/*.sources; then
-    need_backports=1
-    todo+=("add the $backports suite to apt's sources")
-  fi
   version=$(dpkg-query -W -f='${Version}' qemu-user-static 2>/dev/null || true)
   if ! installed qemu-user-static || ! dpkg --compare-versions "$version" ge 1:8; then
     need_qemu=1
+    if ! grep -qs -- "$backports" /etc/apt/sources.list /etc/apt/sources.list.d/*.list \
+        /etc/apt/sources.list.d/*.sources; then
+      need_backports=1
+      todo+=("add the $backports suite to apt's sources")
+    fi
     todo+=("install qemu-user-static from $backports")
   fi
   if [ ! -e "$binfmt/register" ]; then
@@ -124,9 +124,9 @@ if [ "$(id -u)" -ne 0 ]; then
   as_root=(sudo)
 fi
 say() { printf 'setup: %s\n' "$*"; }
-export DEBIAN_FRONTEND=noninteractive
-# Another apt run may hold the lock for a while: wait for it.
-apt=("${as_root[@]}" apt-get -y -o DPkg::Lock::Timeout=600)
+# No questions (sudo would drop the variable from the environment); another
+# apt run may hold the lock for a while: wait for it.
+apt=("${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get -y -o DPkg::Lock::Timeout=600)
 
 if [ "$need_arch" = 1 ]; then
   say "adding the i386 architecture"
