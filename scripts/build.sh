@@ -24,4 +24,5 @@ case "$flavour" in
 esac
 
 cmake -S . -B "build/$flavour" "${common[@]}" "${options[@]}" "$@" >/dev/null
-cmake --build "build/$flavour" -j"$jobs"
+# TARGETS (optional): build only these targets and what they need.
+cmake --build "build/$flavour" -j"$jobs" ${TARGETS:+--target $TARGETS}
