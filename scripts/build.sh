@@ -23,6 +23,6 @@ case "$flavour" in
   *) echo "unknown flavour: $flavour" >&2; exit 2 ;;
 esac
 
-cmake -S . -B "build/$flavour" "${common[@]}" "${options[@]}" "$@" >/dev/null
+cmake --no-warn-unused-cli -S . -B "build/$flavour" "${common[@]}" "${options[@]}" "$@" >/dev/null
 # TARGETS (optional): build only these targets and what they need.
 cmake --build "build/$flavour" -j"$jobs" ${TARGETS:+--target $TARGETS}
