@@ -11,12 +11,20 @@ else()
 endif()
 
 # One CTest entry per test case natively; under Wine, where every start costs,
-# one entry per test program.
+# one entry per test program. An optional second argument is one environment
+# setting ("NAME=value") for the tests.
 function(zavaded_add_gtest target)
+  set(environment ${ARGN})
   if(CMAKE_CROSSCOMPILING)
     add_test(NAME ${target} COMMAND ${target})
     # Wine under qemu starts slowly, but no program may hang the run.
     set_tests_properties(${target} PROPERTIES TIMEOUT 600)
+    if(environment)
+      set_tests_properties(${target} PROPERTIES ENVIRONMENT "${environment}")
+    endif()
+  elseif(environment)
+    gtest_discover_tests(${target} DISCOVERY_TIMEOUT 60
+                         PROPERTIES TIMEOUT 120 ENVIRONMENT "${environment}")
   else()
     gtest_discover_tests(${target} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 120)
   endif()

@@ -13,8 +13,10 @@ build/native/bin/transfer_bench --benchmark_repetitions="$repetitions" \
   --benchmark_report_aggregates_only=true --benchmark_format=json >"$out/transfer.json"
 build/native/bin/grab_bench --benchmark_repetitions="$repetitions" \
   --benchmark_report_aggregates_only=true --benchmark_format=json >"$out/grab.json"
+build/native/bin/ini_bench --benchmark_repetitions="$repetitions" \
+  --benchmark_report_aggregates_only=true --benchmark_format=json >"$out/ini.json"
 
-python3 - "$out/transfer.json" "$out/grab.json" <<'PY'
+python3 - "$out/transfer.json" "$out/grab.json" "$out/ini.json" <<'PY'
 import json, sys
 rows = {}
 for path in sys.argv[1:]:
@@ -37,4 +39,14 @@ print("latency from doCVLGrab to the callback, 1000 grabs, fast simulated camera
 print(f"  median {grab['median_us']:.1f} us, 99th percentile {grab['p99_us']:.1f} us")
 print(f"  floor, a bare wake-up through the platform event: median {wake['median_us']:.1f} us, "
       f"99th percentile {wake['p99_us']:.1f} us")
+def time(name):
+    return rows[name]["real_time"]
+print("opening a camera with a 3 MB INI file (medians):")
+def per_parse(name, goal):
+    r = time(name) / time("ParseIniOnce")
+    verdict = "ok" if r <= goal else "ABOVE GOAL"
+    print(f"  {name:<22} {r:5.2f} x reading and parsing it once   (goal <= {goal})  {verdict}")
+per_parse("LoadFromLargeIni", 3)
+per_parse("OpenWithLargeIni", 3)
+print(f"  an open without a file takes {time('OpenWithoutIni') / time('OpenWithLargeIni'):.4f} of that open")
 PY

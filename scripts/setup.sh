@@ -19,20 +19,25 @@ if [ "${1:-}" = "--check" ]; then
 fi
 [ $# -gt 0 ] || set -- test
 
-# Packages of each need. The native flavour builds the GTK front end of the
-# configuration sheet and runs its tests in a virtual display.
+# Packages of each need. The Linux flavours build the GTK front end of the
+# configuration sheet (linux) and run its tests in a virtual display.
 declare -A packages=(
   [base]="ca-certificates git cmake make g++"
+  [linux]="pkg-config libgtk-3-dev"
   [format]="git clang-format"
-  [native]="libgtest-dev googletest libstb-dev libgtk-3-dev xvfb xauth"
-  [asan]="libgtest-dev googletest"
-  [tsan]="libgtest-dev googletest"
+  [native]="libgtest-dev googletest libstb-dev xvfb xauth"
+  [asan]="libgtest-dev googletest libstb-dev xvfb xauth"
+  [tsan]="libgtest-dev googletest libstb-dev xvfb xauth"
   [win64]="googletest libstb-dev g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64 xvfb xauth"
   [win32]="googletest libstb-dev g++-mingw-w64-i686-posix binutils-mingw-w64-i686 wine32:i386 xvfb xauth"
   [fuzz]="clang libclang-rt-14-dev"
   [bench]="libbenchmark-dev"
 )
 declare -A includes=(
+  [native]="linux"
+  [asan]="linux"
+  [tsan]="linux"
+  [fuzz]="linux"
   [run]="native"
   [bench]="native"
   [package]="win32"

@@ -7,8 +7,10 @@
 
 #include "ZUR.h"
 #include "ZavaDED.h"
+#include "camera/AcquisitionControl.h"
 #include "camera/CameraModel.h"
 #include "camera/ImageBuffer.h"
+#include "camera/ImageTransfer.h"
 #include "log/DriverLog.h"
 #include "params/ParamSet.h"
 
@@ -34,8 +36,8 @@ class Camera {
     bool IsColor() const { return (modelFlags & ModelColor) != 0; }
     bool IsH280() const { return (modelFlags & ModelH280) != 0; }
     bool IsOpen() const { return isOpen; }
-    int Port() const { return port.load(std::memory_order_relaxed); }
-    void SetPort(int newPort) { port.store(newPort, std::memory_order_relaxed); }
+    int Port() const { return control->port.load(std::memory_order_relaxed); }
+    void SetPort(int newPort) { control->port.store(newPort, std::memory_order_relaxed); }
     int PixelSize() const { return pixelSize; }
     int Width() const { return width; }
     int Height() const { return height; }
@@ -45,18 +47,25 @@ class Camera {
     const ParamSet& Params() const { return params; }
     DriverLog& Log() const { return log; }
     std::uint32_t ZurHandle() const { return zurHandle; }
-    const ZURColorConvMode& ConversionMode() const { return convMode; }
+    // The conversion mode record of the open camera (all zero when closed).
+    ZURColorConvMode ConversionMode() const;
 
     // Image buffers and line access.
     const std::uint8_t* GetLine(int line) const;
-    ImageBuffer* ZazeBuffer() const { return zazeBuffer.get(); }
-    ImageBuffer* TempBuffer() const { return tempBuffer.get(); }
-    ImageBuffer* DestBuffer() const { return destBuffer.get(); }
+    // Copies bytes of a destination line into target, never while the grab
+    // thread writes the image; false when there is no such line.
+    bool CopyLine(int line, void* target, std::size_t bytes) const;
+    ImageBuffer* ZazeBuffer() const { return transfer ? transfer->zazeBuffer.get() : nullptr; }
+    ImageBuffer* TempBuffer() const { return transfer ? transfer->tempBuffer.get() : nullptr; }
+    ImageBuffer* DestBuffer() const { return transfer ? transfer->destBuffer.get() : nullptr; }
 
     // Opening and closing.
     bool Open(int portNo, int* sizeOut);
     void Close();
     void CleanupOnClose();
+    // Tries again every camera handle that ZURClose refused (the registry
+    // does, once all its cameras are gone).
+    static void CloseRefusedHandles();
 
     // Register access.
     bool ZazeGigE_WriteRegister(std::uint32_t address, const std::uint32_t* words,
@@ -83,19 +92,20 @@ class Camera {
 
     // Image transfer.
     bool ReadFilterValue();
-    bool CreateConversionHandle();
+    // Refuses a convert mode that would read more than rawBufferSize bytes.
+    bool CreateConversionHandle(std::uint32_t rawBufferSize);
     bool CopyImageToVantixBuffer();
 
     // Acquisition.
     bool Grab();
     void SetContinuousGrab(bool on);
     void SetCompleteCB(CompleteCallback callback);
-    bool IsContinuous() const { return continuous.load(std::memory_order_acquire); }
+    bool IsContinuous() const { return control->IsContinuous(); }
     // Whether a grab was requested and not yet served (always, while
     // continuous grabbing is on).
-    bool IsGrabRequested() const { return pendingGrabs.load(std::memory_order_acquire) > 0; }
+    bool IsGrabRequested() const { return control->IsGrabRequested(); }
     CompleteCallback GetCompleteCB() const {
-        return completeCallback.load(std::memory_order_acquire);
+        return control->callback.load(std::memory_order_acquire);
     }
 
     // Property access by name.
@@ -109,11 +119,10 @@ class Camera {
   private:
     friend class GrabThread;
 
-    // Takes one pending request for the image just acquired: in single-grab
-    // mode each request is served by one image; in continuous mode every
-    // image is delivered while a request stands.
-    bool TakeGrabRequest();
-    void ClearGrabRequests() { pendingGrabs.store(0, std::memory_order_release); }
+    // Closes the ZUR device; a handle ZUR refuses to close is kept, and the
+    // next open of the device tries it again.
+    void CloseDevice();
+    void RetryUnclosedDevice();
     // Gives back what a failed open built, so that the device can be opened
     // again: conversion handle, stream, grab thread, buffers and device.
     void UndoOpen(bool deviceOpen, bool streamAllocated);
@@ -123,23 +132,22 @@ class Camera {
     std::uint32_t deviceIdLow;
     std::uint32_t deviceIdHigh;
     std::uint32_t zurHandle = 0;
-    std::uint32_t convHandle = 0;
-    ZURColorConvMode convMode{};
-    std::uint8_t convModeTerminator = 0;
     std::uint32_t modelFlags;
     std::string identity;
-    std::unique_ptr<ImageBuffer> zazeBuffer;
-    std::unique_ptr<ImageBuffer> tempBuffer;
-    std::unique_ptr<ImageBuffer> destBuffer;
+    // The buffers and the colour conversion of the open camera, shared with
+    // its grab thread; none while closed.
+    std::shared_ptr<ImageTransfer> transfer;
     ParamSet params;
-    std::atomic<CompleteCallback> completeCallback{nullptr};
     DriverLog& log;
-    std::atomic<bool> continuous{false};
-    std::atomic<int> pendingGrabs{0};
+    // Continuous mode, requests, completion callback and port: they survive
+    // close and reopen, and the grab threads share them.
+    std::shared_ptr<AcquisitionControl> control = std::make_shared<AcquisitionControl>();
     std::unique_ptr<GrabThread> grabThread;
+    // Expires with the camera: Configure lets the export lock go while the
+    // host's windows run, and must know afterwards whether the camera is left.
+    std::shared_ptr<const int> lifetime = std::make_shared<const int>(0);
+    bool configuring = false;  // its sheet is shown
     int pixelSize;
     int width = 0;
     int height = 0;
-    std::atomic<int> port{-1};
-    BITMAPINFO bitmapInfo{};
 };

@@ -7,7 +7,7 @@
 
 bool Camera::Grab() {
     LogMessage(log, 3, "Camera::Grab: entering, port=%d \n", Port());
-    pendingGrabs.fetch_add(1, std::memory_order_acq_rel);
+    control->pendingGrabs.fetch_add(1, std::memory_order_acq_rel);
     if (grabThread) {
         grabThread->SetGrabEvent();
     }
@@ -15,31 +15,18 @@ bool Camera::Grab() {
     return true;
 }
 
-bool Camera::TakeGrabRequest() {
-    if (continuous.load(std::memory_order_acquire)) {
-        return pendingGrabs.load(std::memory_order_acquire) > 0;
-    }
-    int pending = pendingGrabs.load(std::memory_order_acquire);
-    while (pending > 0) {
-        if (pendingGrabs.compare_exchange_weak(pending, pending - 1, std::memory_order_acq_rel)) {
-            return true;
-        }
-    }
-    return false;
-}
-
 void Camera::SetContinuousGrab(bool on) {
     LogMessage(log, 2, "Camera::SetContinuousGrab: entering, mode=%s\n", on ? "on" : "off");
-    if (continuous.load() == on) {
+    if (control->IsContinuous() == on) {
         LogMessage(log, 3,
                    "Camera::SetContinuousGrab has no effect -- the same mode is already active\n");
         return;
     }
-    continuous.store(on, std::memory_order_release);
+    control->continuous.store(on, std::memory_order_release);
     if (on) {
         Grab();
     } else {
-        ClearGrabRequests();
+        control->ClearGrabRequests();
     }
     LogMessage(log, 2, "Camera::SetContinuousGrab: leaving\n");
 }
@@ -58,5 +45,5 @@ void Camera::SetCompleteCB(CompleteCallback callback) {
     }
     message += "\n";
     LogMessage(log, 2, "%s", message.c_str());
-    completeCallback.store(callback, std::memory_order_release);
+    control->callback.store(callback, std::memory_order_release);
 }

@@ -167,13 +167,9 @@ Camera& CameraList::GetByPort(int portNo) const {
                        static_cast<int>(i));
             throw DriverError{};
         }
-        if (camera->Port() == portNo) {
-            if (!camera->IsOpen()) {
-                LogMessage(log, 2,
-                           "CameraList::GetByPort: WARNING: found camera on requested port %d, "
-                           "but the camera is closed\n",
-                           portNo);
-            }
+        // Only an open camera is on a port: a closed one holds -1, which is
+        // no port at all.
+        if (camera->IsOpen() && camera->Port() == portNo) {
             return *camera;
         }
     }
@@ -199,5 +195,6 @@ void CameraList::Destroy() {
     }
     cameras.clear();
     nameArray.reset();
+    Camera::CloseRefusedHandles();
     LogMessage(log, 2, "CameraList::Destroy: leaving\n");
 }

@@ -1,10 +1,14 @@
 // Opening and closing a camera: everything the driver builds for a camera
 // comes up in a fixed order and goes down in a fixed order.
 #include <climits>
+#include <iterator>
+#include <map>
+#include <mutex>
 #include <new>
 
 #include "camera/Camera.h"
 #include "camera/GrabThread.h"
+#include "platform/NoDestructor.h"
 
 namespace {
 
@@ -12,6 +16,20 @@ namespace {
 // refuses as it refuses every size that is not positive.
 int BufferSize(std::int64_t bytes) {
     return bytes <= INT_MAX ? static_cast<int>(bytes) : -1;
+}
+
+// Camera handles that ZURClose refused, by device. A handle ZUR did not give
+// back keeps the device busy, so the next open of the device tries again:
+// one network glitch must not lock a camera out until the host restarts. The
+// camera objects come and go with initialize and finalize; the devices stay.
+std::map<std::uint64_t, std::uint32_t>& UnclosedHandles() {
+    static platform::NoDestructor<std::map<std::uint64_t, std::uint32_t>> handles;
+    return *handles;
+}
+
+std::mutex& UnclosedLock() {
+    static platform::NoDestructor<std::mutex> lock;
+    return *lock;
 }
 
 }  // namespace
@@ -29,6 +47,8 @@ bool Camera::Open(int portNo, int* sizeOut) {
         return false;
     }
     SetPort(portNo);
+    // Requests made while the camera was closed are nobody's any more.
+    control->ClearGrabRequests();
 
     bool deviceOpen = false;
     bool streamAllocated = false;
@@ -44,6 +64,7 @@ bool Camera::Open(int portNo, int* sizeOut) {
         log.SetDebugView(params.LogLevel.value);
         log.SetLogIntoFile(params.LogIntoFile.value != 0);
 
+        RetryUnclosedDevice();
         if (ZUROpen(DeviceId(), &zurHandle) == 0) {
             LogMessage(log, 1, "Camera::Open: OpenDevice ERROR: port %d\n", portNo);
             return fail();
@@ -70,24 +91,27 @@ bool Camera::Open(int portNo, int* sizeOut) {
             sizeOut[0] = width;
             sizeOut[1] = height;
         }
-        convMode.colorId = info.colorId;
+        transfer = std::make_shared<ImageTransfer>(log, IsColor());
+        ImageTransfer::Conversion conversion;
+        conversion.mode.colorId = info.colorId;
+        transfer->SetConversion(conversion);
 
-        if (IsColor() && !CreateConversionHandle()) {
+        if (IsColor() && !CreateConversionHandle(info.bufferSize)) {
             LogMessage(log, 1, "Camera::Open CreateConversionHandle ERROR: port: %d\n", portNo);
             return fail();
         }
         const std::int64_t pixels = static_cast<std::int64_t>(width) * height;
-        tempBuffer = ImageBuffer::Create(*this, BufferSize(4 * pixels));
-        if (!tempBuffer) {
+        transfer->tempBuffer = ImageBuffer::Create(*this, BufferSize(4 * pixels));
+        if (!transfer->tempBuffer) {
             LogMessage(log, 1,
                        "Camera::Open: ERROR: could not allocate Vantix Tmp ImageBuffer, port: %d\n",
                        portNo);
             return fail();
         }
         LogMessage(log, 3, "Camera::Open: Vantix temp Buffer allocated \n");
-        destBuffer = ImageBuffer::Create(
+        transfer->destBuffer = ImageBuffer::Create(
             *this, IsColor() ? BufferSize(3 * pixels) : BufferSize(info.bufferSize));
-        if (!destBuffer) {
+        if (!transfer->destBuffer) {
             LogMessage(
                 log, 1,
                 "Camera::Open: ERROR: could not allocate Vantix Dest ImageBuffer, port: %d\n",
@@ -95,8 +119,8 @@ bool Camera::Open(int portNo, int* sizeOut) {
             return fail();
         }
         LogMessage(log, 3, "Camera::Open: Vantix dest ImageBuffer allocated \n");
-        zazeBuffer = ImageBuffer::Create(*this, BufferSize(info.bufferSize));
-        if (!zazeBuffer) {
+        transfer->zazeBuffer = ImageBuffer::Create(*this, BufferSize(info.bufferSize));
+        if (!transfer->zazeBuffer) {
             LogMessage(log, 1,
                        "Camera::Open: ERROR: could not allocate Zaze ImageBuffer, port: %d\n",
                        portNo);
@@ -146,16 +170,15 @@ bool Camera::Open(int portNo, int* sizeOut) {
 }
 
 void Camera::UndoOpen(bool deviceOpen, bool streamAllocated) {
-    if (convHandle != 0) {
-        ZURCloseConvHandle(convHandle);
-        convHandle = 0;
+    if (transfer) {
+        transfer->CloseConversion();
     }
     if (streamAllocated) {
         ZURAbortImageReqAll(zurHandle);  // releases a grab thread already waiting for an image
         ZURIsoRelease(zurHandle);
     }
     if (deviceOpen) {
-        ZURClose(zurHandle);
+        CloseDevice();
     }
     try {
         CleanupOnClose();
@@ -170,21 +193,25 @@ void Camera::Close() {
     if (!isOpen) {
         LogMessage(log, 1, "Camera::Close: WARNING: called on already closed camera\n");
     }
-    ClearGrabRequests();
+    control->ClearGrabRequests();
+    SetPort(-1);
+    if (grabThread) {
+        // No further ZUR request from the thread once the stream goes down,
+        // and no callback after the close.
+        grabThread->RequestStop();
+    }
     if (isOpen) {
-        if (convHandle != 0) {
-            ZURCloseConvHandle(convHandle);
-            convHandle = 0;  // closed: a later failed open must not close it again
+        if (transfer) {
+            transfer->CloseConversion();
         }
         ZURIsoStop(zurHandle);
         LogMessage(log, 3, "Camera::Close: ZURIsoStop  port=%d\n", closingPort);
         ZURAbortImageReqAll(zurHandle);
         ZURIsoRelease(zurHandle);
         LogMessage(log, 3, "Camera::Close: ZURIsoRelease  port=%d\n", closingPort);
-        ZURClose(zurHandle);
+        CloseDevice();
         LogMessage(log, 3, "Camera::Close: ZURClose  port=%d\n", closingPort);
     }
-    SetPort(-1);
     isOpen = false;
     CleanupOnClose();
     LogMessage(log, 2, "Camera::Close: leaving on port %d\n", closingPort);
@@ -193,14 +220,34 @@ void Camera::Close() {
 void Camera::CleanupOnClose() {
     LogMessage(log, 2, "Camera::CleanupOnClose: entering\n");
     isOpen = false;
-    // The thread goes first: the buffers are released only once it is gone.
+    // The thread goes first; it keeps the buffers it works on until it ends.
     grabThread.reset();
-    try {
-        tempBuffer.reset();
-        destBuffer.reset();
-        zazeBuffer.reset();
-    } catch (...) {
-        LogMessage(log, 1, "Camera::CleanupOnClose: WARNING: exception point1 caught\n");
-    }
+    transfer.reset();
     LogMessage(log, 2, "Camera::CleanupOnClose: leaving\n");
+}
+
+void Camera::CloseDevice() {
+    if (ZURClose(zurHandle) == 0) {
+        LogMessage(log, 1, "Camera::Close: WARNING: ZURClose failed on %s, error %d\n",
+                   name.c_str(), static_cast<int>(ZURGetLastError()));
+        std::lock_guard<std::mutex> lock(UnclosedLock());
+        UnclosedHandles()[DeviceId()] = zurHandle;
+    }
+}
+
+void Camera::RetryUnclosedDevice() {
+    std::lock_guard<std::mutex> lock(UnclosedLock());
+    auto& unclosed = UnclosedHandles();
+    const auto found = unclosed.find(DeviceId());
+    if (found != unclosed.end() && ZURClose(found->second) != 0) {
+        unclosed.erase(found);
+    }
+}
+
+void Camera::CloseRefusedHandles() {
+    std::lock_guard<std::mutex> lock(UnclosedLock());
+    auto& unclosed = UnclosedHandles();
+    for (auto handle = unclosed.begin(); handle != unclosed.end();) {
+        handle = ZURClose(handle->second) != 0 ? unclosed.erase(handle) : std::next(handle);
+    }
 }

@@ -3,6 +3,8 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <limits>
+#include <optional>
 
 #include "camera/Camera.h"
 
@@ -42,16 +44,26 @@ constexpr std::uint32_t kRecordBytes = 4 * ZUR_MAX_REGISTERS;
 constexpr double kH280RateScale = 1000000.0;  // the H280 counts micro-frames per second
 constexpr std::uint32_t kH280RateUnits = 1000000;
 
-// Frames per second as the H280 register holds them: truncated toward zero
-// through 64 bits, of which the low 32 are used. A value beyond 64 bits
-// becomes the indefinite integer, whose low half is 0.
-std::uint32_t H280RateWord(double framesPerSecond) {
-    const double scaled = framesPerSecond * kH280RateScale;
-    if (!(std::fabs(scaled) < 9.2e18)) {
-        return 0;
+// Frames per second as the H280 register holds them, truncated toward zero;
+// none when that does not fit the register's 32 bits, whose low half alone
+// would be a plausible but wrong rate.
+std::optional<std::uint32_t> H280RateWord(double framesPerSecond) {
+    const double scaled = std::trunc(framesPerSecond * kH280RateScale);
+    if (!(scaled >= 0.0 && scaled <= static_cast<double>(UINT32_MAX))) {  // NaN fails too
+        return std::nullopt;
     }
-    return static_cast<std::uint32_t>(
-        static_cast<std::uint64_t>(static_cast<std::int64_t>(scaled)));
+    return static_cast<std::uint32_t>(scaled);
+}
+
+// Whether a value becomes a finite single-precision float, as the float
+// registers hold it.
+bool FitsSingle(double value) {
+    return std::isfinite(value) && std::fabs(value) <= std::numeric_limits<float>::max();
+}
+
+// The image-position record holds 16 bits per field.
+bool FitsGeometryField(int value) {
+    return value >= 0 && value <= UINT16_MAX;
 }
 
 }  // namespace
@@ -141,6 +153,14 @@ bool Camera::SetParamInt(Param<int>& param, int value) {
 bool Camera::SetParamFloat(Param<double>& param, float value) {
     LogMessage(log, 2, "Camera: SetParamFloat:  name= %s, value= %2.f\n", param.name.c_str(),
                param.value);
+    const double wanted = value > -1.0f ? static_cast<double>(value) : param.value;
+    if (!FitsSingle(wanted)) {
+        LogMessage(log, 1,
+                   "Camera::SetParamFloat: ERROR: value %g does not fit the register: port= %d, "
+                   "name= %s\n",
+                   wanted, Port(), param.name.c_str());
+        return false;
+    }
     if (value > -1.0f) {
         param.value = value;
     }
@@ -186,6 +206,17 @@ bool Camera::SetParamEnum(ParamEnum& param, int code) {
 
 bool Camera::SetFrameRate(float framesPerSecond) {
     Param<double>& rate = params.FrameRate;
+    const double wanted =
+        framesPerSecond > -1.0f ? static_cast<double>(framesPerSecond) : rate.value;
+    const std::optional<std::uint32_t> h280Word =
+        IsH280() ? H280RateWord(wanted) : std::optional<std::uint32_t>{};
+    if (IsH280() ? !h280Word : !FitsSingle(wanted)) {
+        LogMessage(
+            log, 1,
+            "Camera::SetFrameRate: ERROR: framerate %f does not fit the register: port= %d\n",
+            wanted, Port());
+        return false;
+    }
     if (framesPerSecond > -1.0f) {
         rate.value = framesPerSecond;
     }
@@ -198,7 +229,7 @@ bool Camera::SetFrameRate(float framesPerSecond) {
         return false;
     }
     if (IsH280()) {
-        const std::uint32_t word = H280RateWord(rate.value);
+        const std::uint32_t word = *h280Word;
         LogMessage(log, 3, "Camera::SetFrameRate H280: framerate= %d \n", static_cast<int>(word));
         if (ZazeGigE_WriteRegister(rate.registerAddress, &word, 4)) {
             const std::uint32_t readBack = ReadRegister(rate.registerAddress);
@@ -274,7 +305,11 @@ bool Camera::SetSizeAndPosition() {
     position.offsetY = static_cast<std::uint16_t>(y.value);
     position.width = static_cast<std::uint16_t>(w.value);
     position.height = static_cast<std::uint16_t>(h.value);
-    if (ZURSetImageInfo(zurHandle, &position) != 0) {
+    // A value beyond 16 bits would reach the camera cut to a plausible but
+    // wrong size: refused as the camera refuses a size it cannot take.
+    const bool fits = FitsGeometryField(w.value) && FitsGeometryField(h.value) &&
+                      FitsGeometryField(x.value) && FitsGeometryField(y.value);
+    if (fits && ZURSetImageInfo(zurHandle, &position) != 0) {
         LogMessage(
             log, 3,
             "Camera::SetSizeAndPosition leaving: widht= %d, height= %d, offsetX= %d, offsetY= %d\n",
@@ -283,7 +318,12 @@ bool Camera::SetSizeAndPosition() {
     }
     // The family default of 20000 asks the camera for its full size: a refusal
     // then is expected, and the camera's own geometry is read back.
-    if (w.value < 20000 && h.value < 20000) {
+    if (!fits) {
+        LogMessage(log, 1,
+                   "Camera::SetSizeAndPosition: ERROR: widht= %d, height= %d, offsetX= %d, "
+                   "offsetY= %d do not fit the camera's 16-bit fields\n",
+                   w.value, h.value, x.value, y.value);
+    } else if (w.value < 20000 && h.value < 20000) {
         LogMessage(log, 1,
                    "Camera::SetSizeAndPosition: Failed to set image size and position: widht= %d, "
                    "height= %d, offsetX= %d, offsetY= %d\n",
@@ -358,6 +398,10 @@ bool Camera::SetColorFilter(int code) {
         return false;
     }
     filter.SetByCode(code);
+    // The camera now delivers this Bayer order: the next image is converted by it.
+    if (transfer) {
+        transfer->SetFilter(static_cast<std::uint32_t>(code));
+    }
     return true;
 }
 

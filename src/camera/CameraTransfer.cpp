@@ -1,11 +1,7 @@
 // Image transfer: the raw image ZUR delivers becomes the host's image, copied
 // unchanged for a monochrome camera, colour-converted by ZUR and packed from
 // four to three bytes per pixel for a colour camera.
-#include <cstdlib>
-#include <cstring>
-
 #include "camera/Camera.h"
-#include "camera/PixelPack.h"
 
 namespace {
 
@@ -41,6 +37,12 @@ ConversionChoice ChooseConversion(std::uint32_t colorId) {
     }
 }
 
+// Bytes of the raw image that a convert mode reads for each pixel: the modes
+// of 16-bit samples read two.
+int SourceBytesPerPixel(int convertMode) {
+    return convertMode == 4 || convertMode == 7 ? 2 : 1;
+}
+
 constexpr std::uint32_t kDefaultDepth = 8;  // what a depth of 0, or no answer, stands for
 
 }  // namespace
@@ -55,20 +57,25 @@ bool Camera::ReadFilterValue() {
         LogMessage(log, 1, "Camera::ReadFilterValue: camera in standard mode. \n");
         return false;
     }
-    convMode.cFilter = mode.colorFilter;
+    if (transfer) {
+        transfer->SetFilter(mode.colorFilter);
+    }
     params.ColorFilter.SetByCode(static_cast<int>(mode.colorFilter));
     return true;
 }
 
-bool Camera::CreateConversionHandle() {
+bool Camera::CreateConversionHandle(std::uint32_t rawBufferSize) {
     ReadFilterValue();
-    convMode.storeMode = 1;
-    convMode.endianMode = 1;
-    convMode.reserved = 1;
+    ImageTransfer::Conversion conversion = transfer->GetConversion();
+    ZURColorConvMode& mode = conversion.mode;
+    mode.storeMode = 1;
+    mode.endianMode = 1;
+    mode.reserved = 1;
+    transfer->SetConversion(conversion);
     LogMessage(log, 3, "Camera::CreateConversionHandle: ColorID=%d CFilter=%d, StoreMode=%d \n",
-               static_cast<int>(convMode.colorId), static_cast<int>(convMode.cFilter), 1);
+               static_cast<int>(mode.colorId), static_cast<int>(mode.cFilter), 1);
 
-    ConversionChoice choice = ChooseConversion(convMode.colorId);
+    ConversionChoice choice = ChooseConversion(mode.colorId);
     if (choice.needsDepth) {
         std::uint32_t depth = 0;
         if (ZURGetDataDepth(zurHandle, &depth) == 0 || depth == 0) {
@@ -76,18 +83,37 @@ bool Camera::CreateConversionHandle() {
         }
         choice.shiftId = static_cast<int>(depth) - static_cast<int>(kDefaultDepth);
     }
-    if (ZURCreateConvHandle(&convHandle, choice.convertMode, choice.shiftId, 0) == 0) {
+    // ZUR reads every pixel of the raw image at the mode's sample size,
+    // whatever size it gave the buffer: a mode that reads more than the
+    // buffer holds would read past it with every image.
+    conversion.convertMode = choice.convertMode;
+    conversion.sourceBytesPerPixel = SourceBytesPerPixel(choice.convertMode);
+    const std::int64_t needed =
+        static_cast<std::int64_t>(conversion.sourceBytesPerPixel) * width * height;
+    if (needed > rawBufferSize) {
+        LogMessage(log, 1,
+                   "Camera::CreateConversionHandle: ERROR: ColorID=%d selects convert mode %d, "
+                   "which reads %d bytes per pixel: %lld bytes for %d x %d pixels, but the image "
+                   "buffer holds %u\n",
+                   static_cast<int>(mode.colorId), choice.convertMode,
+                   conversion.sourceBytesPerPixel, static_cast<long long>(needed), width, height,
+                   rawBufferSize);
+        return false;
+    }
+    if (ZURCreateConvHandle(&conversion.handle, choice.convertMode, choice.shiftId, 0) == 0) {
         LogMessage(log, 1, "Camera::ZURCreateConvHandle ERROR convertMode= %d \n",
                    choice.convertMode);
         return false;
     }
+    // Held by the transfer from now on, so that every way out closes it.
+    transfer->SetConversion(conversion);
     LogMessage(
         log, 3,
         "Camera::Open (color) ZURCreateConvHandle ColorID= %d, Convert mode= %d, Shift ID= %d \n",
-        static_cast<int>(convMode.colorId), choice.convertMode, choice.shiftId);
+        static_cast<int>(mode.colorId), choice.convertMode, choice.shiftId);
 
-    const BITMAPINFOHEADER& header = bitmapInfo.bmiHeader;
-    if (ZURColorConvSetBMPINFO(convHandle, width, height, &bitmapInfo) == 0) {
+    const BITMAPINFOHEADER& header = conversion.bitmapInfo.bmiHeader;
+    if (ZURColorConvSetBMPINFO(conversion.handle, width, height, &conversion.bitmapInfo) == 0) {
         LogMessage(log, 1, "Camera::ZURColorConvSetBMPINFO ERROR = %d \n",
                    static_cast<int>(ZURGetLastError()));
         LogMessage(
@@ -97,6 +123,7 @@ bool Camera::CreateConversionHandle() {
             static_cast<int>(header.biSize), static_cast<int>(header.biSizeImage));
         return false;
     }
+    transfer->SetConversion(conversion);
     LogMessage(log, 3,
                "Camera::ZURColorConvSetBMPINFO return data: w=%d, h=%d bitcount=%d bmpsizeImage=%d",
                static_cast<int>(header.biWidth), static_cast<int>(header.biHeight),
@@ -107,63 +134,5 @@ bool Camera::CreateConversionHandle() {
 }
 
 bool Camera::CopyImageToVantixBuffer() {
-    if (!zazeBuffer || zazeBuffer->Data() == nullptr || !tempBuffer || !destBuffer) {
-        return false;
-    }
-    LogMessage(log, 3, "Camera::CopyImageToVantixBuffer: entering\n");
-    if (!IsColor()) {
-        if (zazeBuffer->Size() != destBuffer->Size()) {
-            LogMessage(
-                log, 1,
-                "Camera::CopyImageToVantixBuffer ERROR ZazeBufferSize = %d, VantixbufferSize= %d\n",
-                zazeBuffer->Size(), destBuffer->Size());
-            return false;
-        }
-        std::memcpy(destBuffer->Data(), zazeBuffer->Data(),
-                    static_cast<std::size_t>(destBuffer->Size()));
-        LogMessage(log, 3,
-                   "Camera::CopyImageToVantixBuffer (mono): leaving. ZazeBufferSize = %d, "
-                   "VantixbufferSize= %d\n",
-                   zazeBuffer->Size(), destBuffer->Size());
-        return true;
-    }
-
-    const BITMAPINFOHEADER& header = bitmapInfo.bmiHeader;
-    LogMessage(log, 3, "Camera::CopyImageToVantixBuffer (color): ZURColorConvExec start \n");
-    // ZUR writes 4 bytes for each of biWidth × biHeight pixels into the temp
-    // buffer: never let it write more than the buffer holds, whatever it
-    // reported when the conversion was set up.
-    const std::int64_t convertedBytes = 4 * static_cast<std::int64_t>(std::abs(header.biWidth)) *
-                                        std::abs(static_cast<std::int64_t>(header.biHeight));
-    if (convertedBytes > tempBuffer->Size()) {
-        LogMessage(log, 1,
-                   "Camera::CopyImageToVantixBuffer (color) ERROR: conversion of %d x %d pixels "
-                   "exceeds the temp buffer of %d bytes\n",
-                   static_cast<int>(header.biWidth), static_cast<int>(header.biHeight),
-                   tempBuffer->Size());
-        return false;
-    }
-    const int converted = ZURColorConvExec(convHandle, header.biWidth, header.biHeight, &convMode,
-                                           zazeBuffer->Data(), tempBuffer->Data());
-    LogMessage(log, converted == 0 ? 1 : 3,
-               converted == 0
-                   ? "Camera::CopyImageToVantixBuffer (color) ZURColorConvExec ERROR ColorID= %d, "
-                     "CFilter= %d, Mode.StoreMode= %d, Mode.EndianMode= %d,  ImageWidth = %d, "
-                     "ImageHeight = %d, bitcount = %d, sizeimage= %d\n"
-                   : "Camera::CopyImageToVantixBuffer (color) : mColorID= %d, CFilter= %d, "
-                     "Mode.StoreMode= %d, Mode.EndianMode= %d,  ImageWidth = %d, ImageHeight = %d, "
-                     "bitcount = %d, sizeimage= %d\n",
-               static_cast<int>(convMode.colorId), static_cast<int>(convMode.cFilter),
-               static_cast<int>(convMode.storeMode), static_cast<int>(convMode.endianMode),
-               static_cast<int>(header.biWidth), static_cast<int>(header.biHeight),
-               static_cast<int>(header.biBitCount), static_cast<int>(header.biSizeImage));
-    if (converted == 0) {
-        return false;
-    }
-    // Temp lines are 4 × width bytes apart and destination lines 3 × width,
-    // both without gaps: the whole image packs as one run of pixels.
-    const std::size_t pixels = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
-    PackFourToThree(tempBuffer->Data(), destBuffer->Data(), pixels);
-    LogMessage(log, 3, "Camera::CopyImageToVantix finished");
-    return true;
+    return transfer && transfer->CopyImageToVantixBuffer();
 }

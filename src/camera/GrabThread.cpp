@@ -1,11 +1,16 @@
 #include "camera/GrabThread.h"
 
+#include <atomic>
 #include <chrono>
-#include <condition_variable>
+#include <mutex>
 
 #include "camera/Camera.h"
+#include "camera/ImageTransfer.h"
+#include "driver/ExportLock.h"
 #include "log/DriverLog.h"
 #include "platform/Clock.h"
+#include "platform/Event.h"
+#include "platform/Thread.h"
 
 namespace {
 
@@ -15,217 +20,228 @@ constexpr std::chrono::milliseconds kRetryPause{100};
 
 }  // namespace
 
-struct GrabThread::Shared {
-    // Held by the thread whenever it works on the camera; released only while
-    // it blocks (grab event, ZUR wait, host callback). Destroy takes it before
-    // it gives a late thread up, so the thread is never caught mid-work.
-    std::mutex access;
-    bool abandoned = false;  // guarded by access
-    std::atomic<bool> stop{false};
-    std::unique_ptr<platform::AutoResetEvent> event;
-    // Set once the thread holds its own reference to this state.
-    bool running = false;  // guarded by access
-    std::condition_variable runningSignal;
-    std::unique_ptr<ImageBuffer> bequest;  // the Zaze buffer, once the thread is given up
+struct GrabThread::Session {
+    Session(DriverLog& driverLog, std::shared_ptr<AcquisitionControl> acquisition,
+            std::shared_ptr<ImageTransfer> images, std::uint32_t handle)
+        : log(driverLog),
+          control(std::move(acquisition)),
+          transfer(std::move(images)),
+          zurHandle(handle) {}
+
+    int Port() const { return control->port.load(std::memory_order_relaxed); }
+    bool Stopped() const { return stop.load(std::memory_order_acquire); }
+
+    // Runs step unless a stop was requested, so that nothing the step starts
+    // can follow the stop; false when stopped. Never used around host code.
+    template <typename Step>
+    bool UnlessStopped(Step step) {
+        std::lock_guard<std::mutex> lock(gate);
+        if (Stopped()) {
+            return false;
+        }
+        step();
+        return true;
+    }
+
+    DriverLog& log;
+    const std::shared_ptr<AcquisitionControl> control;
+    const std::shared_ptr<ImageTransfer> transfer;
+    const std::uint32_t zurHandle;
+    platform::AutoResetEvent event;
+    std::mutex gate;
+    std::atomic<bool> stop{false};  // set under gate
 };
 
-GrabThread::GrabThread(Camera& owner) : camera(owner), shared(std::make_shared<Shared>()) {}
+GrabThread::GrabThread(Camera& camera)
+    : log(camera.Log()),
+      session(std::make_shared<Session>(camera.Log(), camera.control, camera.transfer,
+                                        camera.ZurHandle())) {}
 
 GrabThread::~GrabThread() {
-    LogMessage(camera.Log(), 2, "GrabThread::~GrabThread: entering on port=%d\n", camera.Port());
+    LogMessage(log, 2, "GrabThread::~GrabThread: entering on port=%d\n", session->Port());
     Destroy();
-    LogMessage(camera.Log(), 2, "GrabThread::~GrabThread: leaving on port=%d\n", camera.Port());
+    LogMessage(log, 2, "GrabThread::~GrabThread: leaving on port=%d\n", session->Port());
 }
 
 bool GrabThread::Init() {
-    DriverLog& log = camera.Log();
-    LogMessage(log, 2, "GrabThread::Init: entering on port=%d\n", camera.Port());
-    if (thread.IsStarted()) {
-        LogMessage(log, 1, "GrabThread::Init: already initialized on port=%d\n", camera.Port());
+    const int port = session->Port();
+    LogMessage(log, 2, "GrabThread::Init: entering on port=%d\n", port);
+    if (thread) {
+        LogMessage(log, 1, "GrabThread::Init: already initialized on port=%d\n", port);
         return false;
     }
-    if (!shared->event) {
-        auto event = std::make_unique<platform::AutoResetEvent>();
-        if (!event->IsValid()) {
-            LogMessage(log, 1, "GrabThread::Init: could not create wait event on port=%d\n",
-                       camera.Port());
-            return false;
-        }
-        event->Reset();
-        shared->event = std::move(event);
+    if (!session->event.IsValid()) {
+        LogMessage(log, 1, "GrabThread::Init: could not create wait event on port=%d\n", port);
+        return false;
     }
-    const bool started = thread.Start(&GrabThread::static_ThreadMain, this);
+    session->event.Reset();
+    thread = std::make_shared<platform::Thread>();
+    // The thread gets a reference of its own to the session: it may outlive
+    // this object.
+    auto reference = std::make_unique<std::shared_ptr<Session>>(session);
+    const bool started = thread->Start(&GrabThread::static_ThreadMain, reference.get());
+    if (started) {
+        reference.release();  // the thread owns it now
+    }
     LogMessage(log, 2, "GrabThread::Init: thread created:%d on port=%d\n",
-               static_cast<int>(thread.HandleValue()), camera.Port());
+               static_cast<int>(thread->HandleValue()), port);
     if (!started) {
         LogMessage(log, 2,
                    "GrabThread::Init: ERROR: failed to initialize camera thread on port=%d\n",
-                   camera.Port());
+                   port);
+        thread.reset();
         return false;
     }
-    {
-        std::unique_lock<std::mutex> lock(shared->access);
-        shared->runningSignal.wait(lock, [this] { return shared->running; });
-    }
-    LogMessage(log, 2, "GrabThread::Init: leaving on port=%d\n", camera.Port());
+    LogMessage(log, 2, "GrabThread::Init: leaving on port=%d\n", port);
     return true;
 }
 
 bool GrabThread::SetGrabEvent() {
-    LogMessage(camera.Log(), 3, "GrabThread::SetGrabEvent: setting event port=%d\n", camera.Port());
-    if (shared->event) {
-        shared->event->Set();
-    }
+    LogMessage(log, 3, "GrabThread::SetGrabEvent: setting event port=%d\n", session->Port());
+    session->event.Set();
     return true;
 }
 
-void GrabThread::Destroy() {
-    DriverLog& log = camera.Log();
-    LogMessage(log, 2, "GrabThread::Destroy: entering on port=%d\n", camera.Port());
-    if (shared->stop.load()) {
-        LogMessage(log, 1, "GrabThread::Destroy: WARNING: multiple reentrance, port=%d\n",
-                   camera.Port());
+void GrabThread::RequestStop() {
+    {
+        std::lock_guard<std::mutex> lock(session->gate);
+        session->stop.store(true, std::memory_order_release);
     }
-    if (thread.IsStarted()) {
-        shared->stop.store(true);
-        if (shared->event) {
-            shared->event->Set();
-        }
-        // Called from the thread itself (the host closed the camera inside its
-        // completion callback), waiting would only run into the timeout.
-        const bool ended =
-            !thread.IsCurrent() && thread.Join(std::chrono::milliseconds(kStopTimeoutMs));
-        if (!ended) {
-            std::lock_guard<std::mutex> lock(shared->access);
-            shared->abandoned = true;
-            // The thread may have lent the Zaze buffer to ZUR: it lives as
-            // long as the thread.
-            shared->bequest = std::move(camera.zazeBuffer);
-            LogMessage(log, 1,
-                       "GrabThread::Destroy: WARNING: thread still busy after %u ms on port=%d; it "
-                       "ends on its own\n",
-                       kStopTimeoutMs, camera.Port());
-        }
-        thread.Close();
-        LogMessage(log, 2, "GrabThread::Destroy: thread closed on port=%d\n", camera.Port());
-    }
-    if (!WasAbandoned()) {
-        shared->event.reset();
-    }
-    LogMessage(log, 2, "GrabThread::Destroy: leaving on port=%d\n", camera.Port());
+    session->event.Set();  // wakes a thread that waits for a request
 }
 
-bool GrabThread::WasAbandoned() const {
-    std::lock_guard<std::mutex> lock(shared->access);
-    return shared->abandoned;
+void GrabThread::Destroy() {
+    const int port = session->Port();
+    LogMessage(log, 2, "GrabThread::Destroy: entering on port=%d\n", port);
+    if (destroyed) {
+        LogMessage(log, 1, "GrabThread::Destroy: WARNING: multiple reentrance, port=%d\n", port);
+    }
+    destroyed = true;
+    if (thread) {
+        RequestStop();
+        if (thread->IsCurrent()) {
+            // Closed from inside one of the host's callbacks on this very
+            // thread: it ends when the callback returns.
+            thread->Close();
+            LogMessage(log, 2,
+                       "GrabThread::Destroy: thread closed on port=%d; it ends when the host's "
+                       "callback returns\n",
+                       port);
+        } else {
+            const std::uint64_t deadline =
+                static_cast<std::uint64_t>(platform::MillisecondsSinceStart()) + kStopTimeoutMs;
+            std::shared_ptr<platform::Thread> stopping = std::move(thread);
+            DriverLog& driverLog = log;
+            const auto finish = [stopping, &driverLog, port, deadline] {
+                Finish(*stopping, driverLog, port, deadline);
+            };
+            try {
+                ExportLock::AfterRelease(finish);
+            } catch (...) {
+                finish();  // no memory to put the wait off: wait now
+            }
+        }
+        thread.reset();
+    }
+    LogMessage(log, 2, "GrabThread::Destroy: leaving on port=%d\n", port);
+}
+
+void GrabThread::Finish(platform::Thread& stopping, DriverLog& log, int port,
+                        std::uint64_t deadlineMs) {
+    const auto now = static_cast<std::uint64_t>(platform::MillisecondsSinceStart());
+    const auto wait = std::chrono::milliseconds(deadlineMs > now ? deadlineMs - now : 0);
+    if (!stopping.Join(wait)) {
+        LogMessage(log, 1,
+                   "GrabThread::Destroy: WARNING: thread still busy after %u ms on port=%d; it "
+                   "ends on its own\n",
+                   kStopTimeoutMs, port);
+    }
+    stopping.Close();
+    LogMessage(log, 2, "GrabThread::Destroy: thread closed on port=%d\n", port);
 }
 
 std::uint32_t GrabThread::static_ThreadMain(void* parameter) {
     if (parameter == nullptr) {
         return 0xFFFFFFFFu;
     }
-    LogMessage(DriverLog::Instance(), 2, "GrabThread::static_ThreadMain\n");
-    return static_cast<GrabThread*>(parameter)->ThreadMain();
-}
-
-std::uint32_t GrabThread::ThreadMain() {
-    // Own references first: once Init returns, this GrabThread may be
-    // destroyed while the thread still runs.
-    const std::shared_ptr<Shared> keep = shared;
-    std::unique_lock<std::mutex> access(keep->access);
-    keep->running = true;
-    keep->runningSignal.notify_all();
-    Loop(access);
+    std::shared_ptr<Session> session;
+    {
+        const std::unique_ptr<std::shared_ptr<Session>> reference(
+            static_cast<std::shared_ptr<Session>*>(parameter));
+        session = std::move(*reference);
+    }
+    LogMessage(session->log, 2, "GrabThread::static_ThreadMain\n");
+    ThreadMain(*session);
     return 0;
 }
 
-void GrabThread::Loop(std::unique_lock<std::mutex>& access) {
-    Shared& state = *shared;
-    Camera& cam = camera;
-    DriverLog& log = cam.Log();
-    int port = cam.Port();
+void GrabThread::ThreadMain(Session& session) {
+    DriverLog& log = session.log;
+    AcquisitionControl& control = *session.control;
     LogMessage(log, 2, "GrabThread::ThreadMain: entering, clock=%ld on port=%d",
-               static_cast<long>(platform::MillisecondsSinceStart()), port);
+               static_cast<long>(platform::MillisecondsSinceStart()), session.Port());
+    ImageBuffer* zaze = session.transfer ? session.transfer->zazeBuffer.get() : nullptr;
+    void* memory = zaze != nullptr ? zaze->Data() : nullptr;
+    const auto bytes = static_cast<std::uint32_t>(zaze != nullptr ? zaze->Size() : 0);
+    const std::uint32_t handle = session.zurHandle;
 
-    // Leaves the lock for one blocking call; false when the camera was given
-    // up meanwhile, after which nothing of it may be touched.
-    const auto blocking = [&](auto&& call) {
-        access.unlock();
-        call();
-        access.lock();
-        if (state.abandoned) {
-            LogMessage(
-                log, 1,
-                "GrabThread::ThreadMain: WARNING: leaving on port=%d after its camera was closed\n",
-                port);
-            return false;
+    const auto afterFailure = [&](const char* call, std::uint32_t error) {
+        LogMessage(log, 1, "GrabThread::ThreadMain: %s error: %d\n", call, static_cast<int>(error));
+        if (control.IsContinuous()) {
+            session.event.Wait(kRetryPause);
+        } else {
+            // A failed acquisition consumes its request.
+            session.UnlessStopped([&] { control.TakeGrabRequest(); });
         }
-        port = cam.Port();
-        return true;
-    };
-    const auto afterFailure = [&] {
-        if (cam.IsContinuous()) {
-            return blocking([&] { state.event->Wait(kRetryPause); });
-        }
-        cam.TakeGrabRequest();  // a failed acquisition consumes its request
-        return true;
     };
 
-    // IssueCB: the host learns of the new image on this thread.
-    const auto issueCB = [&] {
-        const CompleteCallback callback = cam.GetCompleteCB();
-        const int callbackPort = port;
-        const bool owned = callback == nullptr || blocking([&] { callback(0, callbackPort); });
-        LogMessage(log, 2, "GrabThread::IssueCB: CB called, %d\n", callbackPort);
-        return owned;
-    };
-
-    while (!state.stop.load()) {
-        if (!cam.IsContinuous()) {
-            // A signal without a request is left over from a request that an
-            // earlier image served: wait again.
-            while (!state.stop.load() && !cam.IsContinuous() && !cam.IsGrabRequested()) {
-                if (!blocking([&] { state.event->Wait(); })) {
-                    return;
-                }
-            }
+    while (!session.Stopped()) {
+        // A signal without a request is left over from a request that an
+        // earlier image served: wait again.
+        while (!session.Stopped() && !control.IsContinuous() && !control.IsGrabRequested()) {
+            session.event.Wait();
         }
-        if (state.stop.load()) {
+        bool requested = false;
+        std::uint32_t error = 0;
+        if (!session.UnlessStopped([&] {
+                requested = ZURImageReq(handle, memory, bytes) != 0;
+                error = requested ? 0 : ZURGetLastError();
+            })) {
             break;
         }
-        const std::uint32_t handle = cam.ZurHandle();
-        ImageBuffer* zaze = cam.ZazeBuffer();
-        void* memory = zaze != nullptr ? zaze->Data() : nullptr;
-        const auto bytes = static_cast<std::uint32_t>(zaze != nullptr ? zaze->Size() : 0);
-        if (ZURImageReq(handle, memory, bytes) == 0) {
-            LogMessage(log, 1, "GrabThread::ThreadMain: ZURImageReq error: %d\n",
-                       static_cast<int>(ZURGetLastError()));
-            if (!afterFailure()) {
-                return;
-            }
+        if (!requested) {
+            afterFailure("ZURImageReq", error);
             continue;
         }
-        std::int32_t completed = 0;
-        std::uint32_t error = 0;
-        if (!blocking([&] {
-                completed = ZURImageCompleteWait(handle, memory, 0, 0, 0);
-                error = completed == 0 ? ZURGetLastError() : 0;
-            })) {
-            return;
-        }
-        if (completed == 0) {
-            LogMessage(log, 1, "GrabThread::ThreadMain: ZURImageCompleteWait error: %d\n",
-                       static_cast<int>(error));
-            if (!afterFailure()) {
-                return;
-            }
+        const bool completed = ZURImageCompleteWait(handle, memory, 0, 0, 0) != 0;
+        if (!completed) {
+            afterFailure("ZURImageCompleteWait", ZURGetLastError());
             continue;
         }
-        if (cam.TakeGrabRequest() && cam.CopyImageToVantixBuffer() && !issueCB()) {
-            return;
+        bool deliver = false;
+        if (!session.UnlessStopped([&] { deliver = control.TakeGrabRequest(); })) {
+            break;
         }
-        LogMessage(log, 3, "GrabThread::ThreadMain: grabbing completed on port=%d\n", port);
+        if (deliver && session.transfer && session.transfer->CopyImageToVantixBuffer() &&
+            !IssueCB(session)) {
+            break;
+        }
+        LogMessage(log, 3, "GrabThread::ThreadMain: grabbing completed on port=%d\n",
+                   session.Port());
     }
-    cam.ClearGrabRequests();
-    LogMessage(log, 2, "GrabThread::ThreadMain: leaving on port=%d\n", cam.Port());
+    LogMessage(log, 2, "GrabThread::ThreadMain: leaving on port=%d\n", session.Port());
+}
+
+bool GrabThread::IssueCB(Session& session) {
+    const CompleteCallback callback = session.control->callback.load(std::memory_order_acquire);
+    const int port = session.Port();
+    // Once a close has asked the thread to stop, the host hears of no image.
+    if (!session.UnlessStopped([] {})) {
+        return false;
+    }
+    if (callback != nullptr) {
+        callback(0, port);
+    }
+    LogMessage(session.log, 2, "GrabThread::IssueCB: CB called, %d\n", port);
+    return true;
 }

@@ -1,50 +1,61 @@
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 
-#include "platform/Event.h"
-#include "platform/Thread.h"
+#include "camera/AcquisitionControl.h"
 
 class Camera;
-class ImageBuffer;
+class DriverLog;
+
+namespace platform {
+class Thread;
+}
 
 // One open camera's acquisition thread: it waits for a grab request, has ZUR
-// fill the camera's Zaze buffer, copies or converts the image into the
-// destination buffer and calls the host's completion callback.
+// fill the Zaze buffer, copies or converts the image into the destination
+// buffer and calls the host's completion callback.
+//
+// The thread works only on what it shares with its owner (the request flags,
+// the image buffers, the grab event), which it keeps alive itself, and never
+// holds a lock while the host's code runs. So a close waits for it at most
+// kStopTimeoutMs, whatever the host's callbacks do, and a thread left to end
+// on its own never touches released memory.
 class GrabThread {
   public:
     static constexpr std::uint32_t kStopTimeoutMs = 3000;
 
+    // Takes what the camera's thread works on from the camera as it is now.
     explicit GrabThread(Camera& camera);
     ~GrabThread();
     GrabThread(const GrabThread&) = delete;
     GrabThread& operator=(const GrabThread&) = delete;
 
-    // Creates the grab event and starts the thread.
+    // Starts the thread; does not wait for it.
     bool Init();
     // Wakes the thread for a request.
     bool SetGrabEvent();
-    // Stops the thread, waiting for it at most kStopTimeoutMs.
+    // From now on the thread makes no ZUR request and calls back no more; it
+    // ends as soon as it gets back from what it is doing.
+    void RequestStop();
+    // Stops the thread and waits for it at most kStopTimeoutMs. Inside an
+    // export the wait happens once the export lock is released.
     void Destroy();
-
-    // True when the thread did not end in time and was left to end on its own.
-    bool WasAbandoned() const;
 
     static std::uint32_t static_ThreadMain(void* parameter);
 
   private:
-    // What the thread shares with its owner; it outlives both, so that a
-    // thread that ends late never touches a GrabThread or a Camera that is gone.
-    struct Shared;
+    struct Session;
 
-    std::uint32_t ThreadMain();
-    // The acquisition loop, entered with `access` held.
-    void Loop(std::unique_lock<std::mutex>& access);
+    static void ThreadMain(Session& session);
+    // Calls the host's completion callback; false when a stop came first.
+    static bool IssueCB(Session& session);
+    // Waits for the thread until the deadline and reports how it ended.
+    static void Finish(platform::Thread& thread, DriverLog& log, int port,
+                       std::uint64_t deadlineMs);
 
-    Camera& camera;
-    std::shared_ptr<Shared> shared;
-    platform::Thread thread;
+    DriverLog& log;
+    std::shared_ptr<Session> session;
+    std::shared_ptr<platform::Thread> thread;
+    bool destroyed = false;
 };

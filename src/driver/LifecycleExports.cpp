@@ -45,6 +45,7 @@ ZAVADED_API int ZAVADED_CALL initialize(const char* systemPath, MessageProc mess
 
 ZAVADED_API int ZAVADED_CALL finalize(void) {
     DriverLog& log = DriverLog::Instance();
+    const ExportLock lock;
     LogMessage(log, 2, "finalize: entering, refcount=%d\n", log.RefCount());
     // An unmatched finalize must not take the count below 0: the next
     // initialize would then skip the enumeration and find no cameras.
@@ -93,6 +94,7 @@ ZAVADED_API int ZAVADED_CALL getCVLMaxNoOfPorts(void) {
 }
 
 ZAVADED_API int ZAVADED_CALL getCVLNoOfSupportedCameras(void) {
+    const ExportLock lock;
     try {
         return CameraList::GetInstance().Count();
     } catch (...) {
@@ -101,6 +103,7 @@ ZAVADED_API int ZAVADED_CALL getCVLNoOfSupportedCameras(void) {
 }
 
 ZAVADED_API char** ZAVADED_CALL getCVLCameraConfigNames(void) {
+    const ExportLock lock;
     try {
         return CameraList::GetInstance().GetConfigNames();
     } catch (...) {

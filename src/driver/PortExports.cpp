@@ -34,6 +34,13 @@ ZAVADED_API int ZAVADED_CALL openCVLPort(int grabberNo, int portNo, const char* 
         [&](DriverLog& log) {
             LogMessage(log, 2, "openCVLPort: entering grabberNo=%d, portNo=%d, cameraName=%s\n",
                        grabberNo, portNo, TextOrNull(cameraName));
+            if (portNo == -1) {
+                LogMessage(log, 1,
+                           "openCVLPort: ERROR: port -1 stands for no port, grabberNo=%d, "
+                           "cameraName=%s\n",
+                           grabberNo, TextOrNull(cameraName));
+                return 0;
+            }
             if (IsUndefinedCamera(cameraName)) {
                 LogMessage(log, 1,
                            "openCVLPort: ERROR: undefined camera, grabberNo=%d, portNo=%d, "
@@ -126,8 +133,7 @@ ZAVADED_API int ZAVADED_CALL getCVLGrabRow(int grabberNo, int portNo, void* dest
             LogMessage(log, 4, "getCVLGrabRow: entering row=%d  grabberNo=%d  portNo=%d\n", row,
                        grabberNo, portNo);
             Camera& camera = CameraList::GetInstance().GetByPort(portNo);
-            const std::uint8_t* line = camera.GetLine(row);
-            if (line == nullptr) {
+            if (camera.GetLine(row) == nullptr) {
                 return 0;
             }
             // The copy always starts at the row's first pixel; the columns give
@@ -142,7 +148,7 @@ ZAVADED_API int ZAVADED_CALL getCVLGrabRow(int grabberNo, int portNo, void* dest
             const std::int64_t pixels = static_cast<std::int64_t>(lastColumn) - firstColumn + 1;
             const std::int64_t bytes =
                 std::min<std::int64_t>(pixels * (camera.PixelSize() / 8), camera.LineBytes());
-            std::memcpy(destination, line, static_cast<std::size_t>(bytes));
+            camera.CopyLine(row, destination, static_cast<std::size_t>(bytes));
             LogMessage(log, 4, "getCVLGrabRow: leaving row=%d  grabberNo=%d  portNo=%d\n", row,
                        grabberNo, portNo);
             return 1;

@@ -6,6 +6,7 @@
 
 #include "platform/Clock.h"
 #include "platform/DebugOutput.h"
+#include "platform/NoDestructor.h"
 #include "platform/Path.h"
 
 namespace {
@@ -33,14 +34,32 @@ std::string FileEntry(const char* source, const char* message) {
     return entry;
 }
 
-// Constructs the log while the module loads, before any export can run.
-[[maybe_unused]] DriverLog& loadedLog = DriverLog::Instance();
+// Where the calling thread's messages for the host are held back, if anywhere.
+thread_local std::vector<HeldHostMessage>* heldHostMessages = nullptr;
+
+// Constructs the log while the module loads, before any export can run, and
+// writes its pending lines when the module unloads.
+struct LoadedLog {
+    LoadedLog() { DriverLog::Instance(); }
+    ~LoadedLog() { DriverLog::Instance().FlushAtUnload(); }
+} loadedLog;
 
 }  // namespace
 
 DriverLog& DriverLog::Instance() {
-    static DriverLog log;
-    return log;
+    // Never destroyed: grab threads of a host that exits without finalize
+    // still log while the module unloads.
+    static platform::NoDestructor<DriverLog> log;
+    return *log;
+}
+
+void DriverLog::FlushAtUnload() {
+    unloaded.store(true);
+    try {
+        FlushFile();
+    } catch (...) {
+        // Nothing can be reported at unload.
+    }
 }
 
 DriverLog::~DriverLog() {
@@ -91,8 +110,10 @@ void DriverLog::AddFileLine(const char* message, const char* source, bool noFlus
         }
         pending = pendingLines.size();
     }
-    // Without a system path FlushFile leaves the lines pending.
-    if ((message != nullptr && pending <= kFlushThreshold) || pending == 0 || noFlush) {
+    // Without a system path FlushFile leaves the lines pending. After unload
+    // nothing would write a later batch.
+    const bool batchDue = message == nullptr || pending > kFlushThreshold || unloaded.load();
+    if (!batchDue || pending == 0 || noFlush) {
         return;
     }
     FlushFile();
@@ -158,8 +179,16 @@ void LogMessage(DriverLog& log, int level, const char* format, ...) {
             std::snprintf(prefix + stampLength,
                           sizeof prefix - static_cast<std::size_t>(stampLength), ": (%d) ", level);
         }
-        proc(prefix);
-        proc(message);
+        if (heldHostMessages != nullptr) {
+            try {
+                heldHostMessages->push_back({proc, prefix, message});
+            } catch (...) {
+                // Out of memory: the message still reached the other destinations.
+            }
+        } else {
+            proc(prefix);
+            proc(message);
+        }
     }
     if (level <= logLevel && log.LogIntoFile()) {
         try {
@@ -168,4 +197,27 @@ void LogMessage(DriverLog& log, int level, const char* format, ...) {
             // The log never reports its own failures.
         }
     }
+}
+
+HostMessageHold::HostMessageHold() noexcept {
+    heldHostMessages = &held;
+}
+
+HostMessageHold::~HostMessageHold() {
+    Deliver();
+}
+
+void HostMessageHold::Deliver() noexcept {
+    if (!holding) {
+        return;
+    }
+    holding = false;
+    heldHostMessages = nullptr;
+    // The host's code may log, and even call an export, from its callback:
+    // it sees each message as it would have at once.
+    for (const HeldHostMessage& entry : held) {
+        entry.proc(entry.prefix.c_str());
+        entry.proc(entry.message.c_str());
+    }
+    held.clear();
 }

@@ -5,6 +5,7 @@
 #include <deque>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "ZavaDED.h"
 #include "platform/CriticalSection.h"
@@ -58,6 +59,9 @@ class DriverLog {
     void AddFileLine(const char* message, const char* source, bool noFlush);
     // Appends every pending line to the log file.
     void FlushFile();
+    // The module unloads: pending lines are written, and so is every line
+    // that a thread still running logs after that, at once.
+    void FlushAtUnload();
 
     std::size_t PendingLineCount() const;
 
@@ -71,7 +75,35 @@ class DriverLog {
     mutable platform::CriticalSection fileLock;  // guards pendingLines, droppedLines and the file
     std::deque<std::string> pendingLines;
     std::size_t droppedLines = 0;
+    std::atomic<bool> unloaded{false};
     mutable std::mutex pathLock;  // systemPath is read by grab threads as they log
+};
+
+// A message for the host's callback that waits until the thread that logged
+// it may run host code.
+struct HeldHostMessage {
+    MessageProc proc;
+    std::string prefix;
+    std::string message;
+};
+
+// While an object of this class lives, the messages that the thread which
+// made it logs reach the debugger output and the file as always, but are held
+// back from the host's callback until Deliver: the thread holds something
+// that the host's code might wait for. One per thread at a time.
+class HostMessageHold {
+  public:
+    HostMessageHold() noexcept;
+    ~HostMessageHold();
+    HostMessageHold(const HostMessageHold&) = delete;
+    HostMessageHold& operator=(const HostMessageHold&) = delete;
+
+    // Ends the hold and hands the held messages to the host, in order.
+    void Deliver() noexcept;
+
+  private:
+    std::vector<HeldHostMessage> held;
+    bool holding = true;
 };
 
 // Reports one printf-style message at a level: 1 errors and key events, 2

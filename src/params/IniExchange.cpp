@@ -9,53 +9,47 @@
 #include "params/ParamSet.h"
 #include "platform/Profile.h"
 
-bool IniExchange::Exchange(Param<int>& param) const {
+bool IniExchange::Exchange(Param<int>& param) {
     if (param.name.empty()) {
         return true;
     }
     if (loading) {
-        param.value = platform::GetProfileInt(section.c_str(), param.name.c_str(), param.value,
-                                              filePath.c_str());
+        param.value = file.GetInt(section.c_str(), param.name.c_str(), param.value);
         return true;
     }
     char text[kTextSize];
     std::snprintf(text, sizeof text, "%d", param.value);
-    return platform::WriteProfileString(section.c_str(), param.name.c_str(), text,
-                                        filePath.c_str());
+    return file.WriteString(section.c_str(), param.name.c_str(), text);
 }
 
-bool IniExchange::Exchange(Param<double>& param) const {
+bool IniExchange::Exchange(Param<double>& param) {
     if (param.name.empty()) {
         return true;
     }
     char text[kTextSize];
     std::snprintf(text, sizeof text, "%g", param.value);
     if (!loading) {
-        return platform::WriteProfileString(section.c_str(), param.name.c_str(), text,
-                                            filePath.c_str());
+        return file.WriteString(section.c_str(), param.name.c_str(), text);
     }
     // The current value, through "%g", is the default: an absent key keeps it
     // to six significant digits; an empty value keeps it exactly.
     char buffer[kTextSize];
-    if (platform::GetProfileString(section.c_str(), param.name.c_str(), text, buffer, sizeof buffer,
-                                   filePath.c_str()) != 0) {
+    if (file.GetString(section.c_str(), param.name.c_str(), text, buffer, sizeof buffer) != 0) {
         param.value = std::atof(buffer);
     }
     return true;
 }
 
-bool IniExchange::Exchange(Param<std::string>& param) const {
+bool IniExchange::Exchange(Param<std::string>& param) {
     if (param.name.empty()) {
         return true;
     }
     if (!loading) {
-        return platform::WriteProfileString(section.c_str(), param.name.c_str(),
-                                            param.value.c_str(), filePath.c_str());
+        return file.WriteString(section.c_str(), param.name.c_str(), param.value.c_str());
     }
     char buffer[kTextSize];
-    const std::uint32_t count =
-        platform::GetProfileString(section.c_str(), param.name.c_str(), param.value.c_str(), buffer,
-                                   sizeof buffer, filePath.c_str());
+    const std::uint32_t count = file.GetString(section.c_str(), param.name.c_str(),
+                                               param.value.c_str(), buffer, sizeof buffer);
     param.value.assign(buffer, count);
     return true;
 }
@@ -138,5 +132,5 @@ bool ParamSet::Persist(const char* cameraName, bool save) {
             std::visit([&](auto member) { return exchange.Exchange(this->*member); }, key) &&
             allWritten;
     }
-    return allWritten;
+    return (!save || exchange.Commit()) && allWritten;
 }

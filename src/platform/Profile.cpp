@@ -1,5 +1,7 @@
 #include "platform/Profile.h"
 
+#include <utility>
+
 #ifdef _WIN32
 #include <windows.h>
 // windows.h maps these names to its own ANSI functions.
@@ -21,6 +23,8 @@
 
 namespace platform {
 
+ProfileFile::ProfileFile(std::string filePath) : path(std::move(filePath)) {}
+
 #ifdef _WIN32
 
 int GetProfileInt(const char* section, const char* key, int defaultValue, const char* filePath) {
@@ -35,6 +39,23 @@ std::uint32_t GetProfileString(const char* section, const char* key, const char*
 bool WriteProfileString(const char* section, const char* key, const char* text,
                         const char* filePath) {
     return WritePrivateProfileStringA(section, key, text, filePath) != FALSE;
+}
+
+int ProfileFile::GetInt(const char* section, const char* key, int defaultValue) {
+    return GetProfileInt(section, key, defaultValue, path.c_str());
+}
+
+std::uint32_t ProfileFile::GetString(const char* section, const char* key, const char* defaultText,
+                                     char* buffer, std::uint32_t size) {
+    return GetProfileString(section, key, defaultText, buffer, size, path.c_str());
+}
+
+bool ProfileFile::WriteString(const char* section, const char* key, const char* text) {
+    return WriteProfileString(section, key, text, path.c_str());
+}
+
+bool ProfileFile::Commit() {
+    return true;
 }
 
 #else
@@ -105,47 +126,85 @@ std::string_view TrimDefault(std::string_view text) {
 
 }  // namespace
 
-std::uint32_t GetProfileString(const char* section, const char* key, const char* defaultText,
-                               char* buffer, std::uint32_t size, const char* filePath) {
+ProfileFile::State ProfileFile::Load() {
+    if (state == State::NotRead) {
+        std::string text;
+        switch (ReadFile(path.c_str(), text)) {
+            case FileState::Read:
+                document = IniDocument::Parse(text);
+                state = State::Read;
+                break;
+            case FileState::Missing:
+                state = State::Missing;
+                break;
+            case FileState::Unreadable:
+                state = State::Unreadable;
+                break;
+        }
+    }
+    return state;
+}
+
+std::uint32_t ProfileFile::GetString(const char* section, const char* key, const char* defaultText,
+                                     char* buffer, std::uint32_t size) {
     std::string_view result = TrimDefault(defaultText != nullptr ? defaultText : "");
-    std::string text;
-    std::optional<IniDocument> document;
-    if (section != nullptr && key != nullptr && filePath != nullptr &&
-        ReadFile(filePath, text) == FileState::Read) {
-        document = IniDocument::Parse(text);
-        if (const std::optional<std::string_view> value = document->Find(section, key)) {
+    if (section != nullptr && key != nullptr && Load() == State::Read) {
+        if (const std::optional<std::string_view> value = document.Find(section, key)) {
             result = *value;
         }
     }
     return CopyProfileText(result, buffer, size);
 }
 
-int GetProfileInt(const char* section, const char* key, int defaultValue, const char* filePath) {
+int ProfileFile::GetInt(const char* section, const char* key, int defaultValue) {
     // Win32 reads the value into 30 characters, so longer texts are cut.
     char text[30];
-    if (GetProfileString(section, key, "", text, sizeof text, filePath) == 0) {
+    if (GetString(section, key, "", text, sizeof text) == 0) {
         return defaultValue;
     }
     return ProfileTextToInt(text);
 }
 
+bool ProfileFile::WriteString(const char* section, const char* key, const char* text) {
+    if (section == nullptr || Load() == State::Unreadable || !document.Editable()) {
+        return false;
+    }
+    const bool changedNow = key == nullptr    ? document.RemoveSection(section)
+                            : text == nullptr ? document.RemoveKey(section, key)
+                                              : document.Set(section, key, text);
+    changed = changed || changedNow;
+    return true;
+}
+
+bool ProfileFile::Commit() {
+    if (!changed) {
+        return true;
+    }
+    if (!ReplaceFile(path, document.Serialize())) {
+        return false;
+    }
+    changed = false;
+    return true;
+}
+
+std::uint32_t GetProfileString(const char* section, const char* key, const char* defaultText,
+                               char* buffer, std::uint32_t size, const char* filePath) {
+    // No path names no file, and an absent file gives the default.
+    return ProfileFile(filePath != nullptr ? filePath : "")
+        .GetString(section, key, defaultText, buffer, size);
+}
+
+int GetProfileInt(const char* section, const char* key, int defaultValue, const char* filePath) {
+    return ProfileFile(filePath != nullptr ? filePath : "").GetInt(section, key, defaultValue);
+}
+
 bool WriteProfileString(const char* section, const char* key, const char* text,
                         const char* filePath) {
-    if (section == nullptr || filePath == nullptr) {
+    if (filePath == nullptr) {
         return false;
     }
-    std::string content;
-    if (ReadFile(filePath, content) == FileState::Unreadable) {
-        return false;
-    }
-    IniDocument document = IniDocument::Parse(content);
-    if (!document.Editable()) {
-        return false;
-    }
-    const bool changed = key == nullptr    ? document.RemoveSection(section)
-                         : text == nullptr ? document.RemoveKey(section, key)
-                                           : document.Set(section, key, text);
-    return !changed || ReplaceFile(filePath, document.Serialize());
+    ProfileFile file(filePath);
+    return file.WriteString(section, key, text) && file.Commit();
 }
 
 #endif

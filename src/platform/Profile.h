@@ -1,6 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+
+#ifndef _WIN32
+#include "platform/IniDocument.h"
+#endif
 
 // The Win32 profile (INI file) functions: the real ones in the Windows builds,
 // a reader and writer of ours with the same results on POSIX (the rules are
@@ -33,5 +38,38 @@ std::uint32_t GetProfileString(const char* section, const char* key, const char*
 // be read is left alone.
 bool WriteProfileString(const char* section, const char* key, const char* text,
                         const char* filePath);
+
+// One INI file read or written through many of the calls above, as a load or
+// a save of a camera's section does, with the same results. On POSIX the file
+// is read and parsed once, at the first call, and the writes change it in
+// memory until Commit writes it once (a file that is never committed stays
+// as it was). The Windows builds call the profile functions each time.
+class ProfileFile {
+  public:
+    explicit ProfileFile(std::string filePath);
+    ProfileFile(const ProfileFile&) = delete;
+    ProfileFile& operator=(const ProfileFile&) = delete;
+
+    int GetInt(const char* section, const char* key, int defaultValue);
+    std::uint32_t GetString(const char* section, const char* key, const char* defaultText,
+                            char* buffer, std::uint32_t size);
+    // False when the file cannot be changed (it exists but cannot be read,
+    // or it is not ours to change); on POSIX a write that will fail only
+    // shows in Commit.
+    bool WriteString(const char* section, const char* key, const char* text);
+    // Writes what the writes changed; false when the file could not be written.
+    bool Commit();
+
+  private:
+    std::string path;
+#ifndef _WIN32
+    enum class State { NotRead, Read, Missing, Unreadable };
+    State Load();
+
+    State state = State::NotRead;
+    IniDocument document;
+    bool changed = false;
+#endif
+};
 
 }  // namespace platform

@@ -12,6 +12,10 @@ void ReportNoToolkit() {
 
 class NoToolkitFrontEnd : public SheetFrontEnd {
   public:
+    bool CanShowDialog() override {
+        ReportNoToolkit();
+        return false;
+    }
     bool ConfirmContinue(void* /*parentWindow*/, const std::string& /*text*/,
                          const std::string& /*caption*/) override {
         ReportNoToolkit();

@@ -99,14 +99,23 @@ void PropertyPage::OnInitDialog() {
     if (view == nullptr) {
         return;
     }
-    FlagScope loadingScope(loading);
-    DoDataExchange(false);
-    FillComboBoxes();
-    SetRangeLabels();
-    for (const ControlRow& row : definition.controls) {
-        if (IsDisabled(row.disabledWhen)) {
-            EnableWithRangeLabel(row, false);
+    {
+        FlagScope loadingScope(loading);
+        DoDataExchange(false);
+        FillComboBoxes();
+        SetRangeLabels();
+        for (const ControlRow& row : definition.controls) {
+            if (IsDisabled(row.disabledWhen)) {
+                EnableWithRangeLabel(row, false);
+            }
         }
+    }
+    // Filled, the page is validated once, so that a value outside its limits
+    // (from the INI file or the camera) shows at once and keeps OK disabled.
+    // The first page is filled before the sheet has its window; the sheet's
+    // own initialisation validates it.
+    if (sheet.HasWindow()) {
+        sheet.SetPageValid(Kind(), Validate());
     }
 }
 

@@ -104,7 +104,8 @@ class PropertyPage {
     virtual void DoDataExchange(bool saveAndValidate);
     // When the page is shown for the first time: all values into the
     // controls, every combo box filled, every range label set, and the
-    // controls that the camera's family lacks disabled.
+    // controls that the camera's family lacks disabled; then, once the sheet
+    // has its window, the page validated into its flag.
     virtual void OnInitDialog();
     // OK pressed: all controls, combo boxes too, into the parameters.
     virtual void OnOK();

@@ -7,11 +7,16 @@
 class CSheet1;
 
 // The dialog toolkit that shows the sheet: the Win32 property sheet in the
-// Windows builds, none elsewhere. Camera::Configure asks for the build's front
-// end with MakeSheetFrontEnd.
+// Windows builds, GTK 3 or none in the Linux builds. Camera::Configure asks
+// for the build's front end with MakeSheetFrontEnd.
 class SheetFrontEnd {
   public:
     virtual ~SheetFrontEnd() = default;
+
+    // Whether a dialog can be shown on the calling thread now; when not, the
+    // reason is logged at level 1. Camera::Configure asks before it touches
+    // the camera. Cheap, but the first call may set the toolkit up.
+    virtual bool CanShowDialog() = 0;
 
     // The warning shown while a grab is pending: text with OK and Cancel and
     // the exclamation icon, over the parent window. True when the user chose

@@ -141,27 +141,20 @@ TEST(CameraList, LookupsAreExactAndRaiseTheDriversError) {
     EXPECT_TRUE(
         session.Log().Contains("CameraList::GetByPort: ERROR: could not find camera on port 5\n"));
 
-    // Bound to a port but not open: found, with a warning.
-    DriverLog::Instance().SetLogLevel(2);
+    // A camera that holds the port number but is not open is on no port.
     Camera& camera = cameras.GetByName("XCG-U100E-4660");
     camera.SetPort(5);
-    EXPECT_EQ(&cameras.GetByPort(5), &camera);
-    EXPECT_TRUE(
-        session.Log().Contains("CameraList::GetByPort: WARNING: found camera on requested port 5, "
-                               "but the camera is closed\n"));
+    EXPECT_THROW(cameras.GetByPort(5), DriverError);
     camera.SetPort(-1);
+    EXPECT_THROW(cameras.GetByPort(-1), DriverError);
 }
 
 TEST(CameraList, FirstCameraInRegistryOrderWinsAPort) {
     DriverSession session({{"XCG-U100E", 1}, {"XCG-U100E", 2}});
     CameraList& cameras = CameraList::GetInstance();
-    Camera& second = cameras.GetByName("XCG-U100E-2");
-    Camera& first = cameras.GetByName("XCG-U100E-1");
-    second.SetPort(3);
-    first.SetPort(3);
+    session.Open("XCG-U100E-2", 3);
+    Camera& first = session.Open("XCG-U100E-1", 3);
     EXPECT_EQ(&cameras.GetByPort(3), &first);
-    first.SetPort(-1);
-    second.SetPort(-1);
 }
 
 }  // namespace

@@ -8,10 +8,12 @@
 #include <vector>
 
 #include "CallbackRecorder.h"
+#include "LogCapture.h"
 #include "SimulatedDriver.h"
 #include "ZURSim.h"
 #include "ZavaDED.h"
 #include "camera/Camera.h"
+#include "camera/ImageTransfer.h"
 #include "camera/PixelPack.h"
 
 using testing_support::CallbackRecorder;
@@ -79,8 +81,13 @@ TEST(Conversion, ConvertModeAndShiftFollowTheColorId) {
         {"3", "12", "convertMode=4 shiftId=0", false},
     };
     for (const ConversionCase& c : cases) {
-        DriverSession session(
-            {{"XCG-U100CR", 1, {{"fast", "1"}, {"dataDepth", c.depth}, {"colorId", c.colorId}}}});
+        // Two bytes per pixel whatever the depth, so that every mode fits.
+        DriverSession session({{"XCG-U100CR",
+                                1,
+                                {{"fast", "1"},
+                                 {"dataDepth", c.depth},
+                                 {"colorId", c.colorId},
+                                 {"bufferSize", std::to_string(1600 * 1200 * 2)}}}});
         ClearJournal();
         session.Open("XCG-U100CR-1", 0);
         EXPECT_EQ(JournalOf("ZURCreateConvHandle"), std::vector<std::string>{c.expected})
@@ -88,6 +95,88 @@ TEST(Conversion, ConvertModeAndShiftFollowTheColorId) {
         EXPECT_EQ(JournalOf("ZURGetDataDepth").size(), c.readsDepth ? 1u : 0u)
             << "ColorID " << c.colorId;
     }
+}
+
+bool LogHas(testing_support::LogCapture& log, const std::string& part) {
+    for (const std::string& message : log.Messages()) {
+        if (message.find(part) != std::string::npos) {
+            return true;
+        }
+    }
+    return false;
+}
+
+struct RawBufferCase {
+    const char* colorId;
+    bool sixteenBitMode;  // the ColorID's convert mode reads two bytes per pixel
+};
+
+// ZUR sizes the raw buffer by the data depth: one byte per pixel up to 8
+// bits, two above. A convert mode that reads more than that is refused at
+// open; every camera that opens converts inside its buffer (which the
+// sanitizer build checks).
+TEST(Conversion, ModesThatReadMoreThanTheRawBufferAreRefusedAtOpen) {
+    const RawBufferCase cases[] = {{"0", false},  {"5", true},   {"6", true},  {"7", true},
+                                   {"8", true},   {"16", true},  {"9", false}, {"10", true},
+                                   {"12", false}, {"14", false}, {"3", true},  {"255", true}};
+    for (const RawBufferCase& c : cases) {
+        for (const char* depth : {"8", "12"}) {
+            const bool fits = !c.sixteenBitMode || std::string(depth) == "12";
+            DriverSession session({{"XCG-U100CR",
+                                    1,
+                                    {{"fast", "1"},
+                                     {"width", "64"},
+                                     {"height", "120"},
+                                     {"dataDepth", depth},
+                                     {"colorId", c.colorId}}}});
+            const std::string where = std::string("ColorID ") + c.colorId + ", depth " + depth;
+            int size[2] = {0, 0};
+            ASSERT_EQ(openCVLPort(0, 0, "XCG-U100CR-1", size), fits ? 1 : 0) << where;
+            EXPECT_EQ(LogHas(session.Log(),
+                             "reads 2 bytes per pixel: 15360 bytes for 64 x 120 "
+                             "pixels, but the image buffer holds 7680"),
+                      !fits)
+                << where;
+            if (fits) {
+                CallbackRecorder recorder;
+                ASSERT_EQ(setCompleteCallback(0, 0, &CallbackRecorder::Callback), 1);
+                EXPECT_TRUE(testing_support::GrabOne(recorder, 0)) << where;
+            } else {
+                EXPECT_EQ(ZURSimOpenConversionCount(), 0) << where;
+                EXPECT_EQ(ZURSimOpenDeviceCount(), 0) << where;
+            }
+        }
+    }
+}
+
+// The buffer a conversion reads is checked again before every image, against
+// the image size ZUR gave the conversion.
+TEST(Conversion, AConversionIsRefusedWhenTheRawBufferIsTooSmall) {
+    testing_support::LogCapture capture(1, 0);
+    DriverLog& log = DriverLog::Instance();
+    ImageTransfer transfer(log, true);
+    const auto buffer = [&log](int bytes) {
+        auto made = std::make_unique<ImageBuffer>(64, 120, true, log);
+        EXPECT_TRUE(made->Allocate(bytes));
+        return made;
+    };
+    transfer.zazeBuffer = buffer(64 * 120);
+    transfer.tempBuffer = buffer(4 * 64 * 120);
+    transfer.destBuffer = buffer(3 * 64 * 120);
+    ImageTransfer::Conversion conversion;
+    conversion.handle = 50001;
+    conversion.convertMode = 7;
+    conversion.sourceBytesPerPixel = 2;
+    conversion.bitmapInfo.bmiHeader.biWidth = 64;
+    conversion.bitmapInfo.bmiHeader.biHeight = 120;
+    transfer.SetConversion(conversion);
+    ClearJournal();
+    EXPECT_FALSE(transfer.CopyImageToVantixBuffer());
+    EXPECT_TRUE(JournalOf("ZURColorConvExec").empty());
+    EXPECT_TRUE(capture.Contains(
+        "Camera::CopyImageToVantixBuffer (color) ERROR: convert mode 7 reads 15360 bytes of the "
+        "raw image, but the Zaze buffer holds 7680\n"));
+    transfer.SetConversion({});  // no ZUR handle of ours to close
 }
 
 TEST(Conversion, FilterOrderIsReadFromTheCameraMode) {

@@ -9,12 +9,20 @@
 #include <vector>
 
 #include "LogCapture.h"
+#include "SimulatedDriver.h"
 #include "TempDir.h"
+#include "ZavaDED.h"
+#include "camera/Camera.h"
 #include "log/DriverLog.h"
 #include "params/IniExchange.h"
 #include "params/ModelFlags.h"
 #include "params/ParamSet.h"
 #include "platform/Path.h"
+
+#ifdef __linux__
+#include <sys/inotify.h>
+#include <unistd.h>
+#endif
 
 using testing_support::FileExists;
 using testing_support::LogCapture;
@@ -249,6 +257,77 @@ TEST_F(Persistence, SaveIntoAMissingDirectoryFailsQuietly) {
     EXPECT_TRUE(set.Load(kCamera));
     EXPECT_TRUE(capture.Messages().empty());
 }
+
+#ifdef __linux__
+// What happened to one file of a folder, as the kernel reports it. (Identical
+// events in a row are reported once: a file read twice shows as open, close,
+// open, close.)
+class FileAccesses {
+  public:
+    FileAccesses(const std::string& folder, std::string fileName)
+        : name(std::move(fileName)), watch(inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
+        EXPECT_GE(watch, 0);
+        EXPECT_GE(inotify_add_watch(watch, folder.c_str(), IN_OPEN | IN_CLOSE | IN_MOVED_TO), 0);
+    }
+    ~FileAccesses() { close(watch); }
+    FileAccesses(const FileAccesses&) = delete;
+    FileAccesses& operator=(const FileAccesses&) = delete;
+
+    // The events since the last call: "open", "close" or "replace" (renamed
+    // onto), one per event.
+    std::vector<std::string> Take() {
+        std::vector<std::string> events;
+        alignas(inotify_event) char buffer[65536];
+        for (ssize_t length; (length = read(watch, buffer, sizeof buffer)) > 0;) {
+            for (ssize_t at = 0; at < length;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+                if (event->len > 0 && name == event->name) {
+                    events.emplace_back((event->mask & IN_OPEN) != 0    ? "open"
+                                        : (event->mask & IN_CLOSE) != 0 ? "close"
+                                                                        : "replace");
+                }
+                at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+            }
+        }
+        return events;
+    }
+
+  private:
+    std::string name;
+    int watch;
+};
+
+// A large file is read and parsed once for a whole load and written once for
+// a whole save, with the same results as one key at a time.
+TEST(IniFile, IsReadOnceWhenACameraOpensAndWrittenOnceWhenItsSetIsSaved) {
+    testing_support::DriverSession session({{"XCG-U100E", 4660}});
+    const std::string path = session.Folder().File("ZavaDED.ini");
+    std::string other;
+    for (int i = 0; i < 200; ++i) {
+        other += "[other-" + std::to_string(i) + "]\r\n" + KeyLines(kStandardKeys);
+    }
+    WriteWholeFile(path, other + "[" + kCamera + "]\r\nExposure=250\r\nTriggerMode=On\r\n");
+    FileAccesses accesses(session.Folder().Path(), "ZavaDED.ini");
+
+    Camera& camera = session.Open(kCamera, 0);
+    EXPECT_EQ(accesses.Take(), (std::vector<std::string>{"open", "close"}));
+    EXPECT_EQ(camera.Params().Exposure.value, 250);
+    EXPECT_EQ(camera.Params().TriggerMode.value, "On");
+
+    ParamSet set = Defined(ModelMono);
+    set.Exposure.value = 250;
+    set.TriggerMode.value = "On";
+    ASSERT_TRUE(set.Save(kCamera));
+    EXPECT_EQ(accesses.Take(), (std::vector<std::string>{"open", "close", "replace"}));
+    EXPECT_EQ(ReadWholeFile(path), other + "[" + kCamera +
+                                       "]\r\nExposure=250\r\nTriggerMode=On\r\n" +
+                                       KeyLines(kStandardKeys, {}, {"Exposure", "TriggerMode"}));
+    // Nothing changed: nothing written.
+    accesses.Take();  // the test's own read
+    ASSERT_TRUE(set.Save(kCamera));
+    EXPECT_EQ(accesses.Take(), (std::vector<std::string>{"open", "close"}));
+}
+#endif
 
 TEST_F(Persistence, EmptySystemPathGivesARootedFileName) {
     DriverLog::Instance().SetSystemPath("");

@@ -11,6 +11,10 @@ namespace {
 
 std::mutex captureLock;
 std::vector<std::string> callbackTexts;  // prefix, message, prefix, message, ...
+// Each message reaches the callback as two calls, prefix then text, on the
+// thread that logged it; threads may interleave their pairs.
+thread_local std::string pendingPrefix;
+thread_local bool prefixPending = false;
 std::vector<std::string> debugTexts;
 platform::LocalTime fixedTime;
 
@@ -34,7 +38,14 @@ void ResetLog(DriverLog& log) {
 }  // namespace
 
 void LogCapture::MessageProcForTest(const char* text) {
+    if (!prefixPending) {
+        pendingPrefix = text != nullptr ? text : "";
+        prefixPending = true;
+        return;
+    }
+    prefixPending = false;
     std::lock_guard<std::mutex> lock(captureLock);
+    callbackTexts.push_back(std::move(pendingPrefix));
     callbackTexts.emplace_back(text != nullptr ? text : "");
 }
 

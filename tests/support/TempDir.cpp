@@ -1,6 +1,7 @@
 #include "TempDir.h"
 
 #include <atomic>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -49,6 +50,14 @@ void WriteWholeFile(const std::string& path, const std::string& text) {
 
 bool FileExists(const std::string& path) {
     return std::filesystem::exists(path);
+}
+
+void SetEnvironment(const std::string& name, const std::string& value) {
+#ifdef _WIN32
+    _putenv_s(name.c_str(), value.c_str());
+#else
+    setenv(name.c_str(), value.c_str(), 1);
+#endif
 }
 
 }  // namespace testing_support

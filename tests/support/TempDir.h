@@ -24,5 +24,7 @@ class TempDir {
 std::string ReadWholeFile(const std::string& path);
 void WriteWholeFile(const std::string& path, const std::string& text);
 bool FileExists(const std::string& path);
+// Sets an environment variable of this process (inherited by its children).
+void SetEnvironment(const std::string& name, const std::string& value);
 
 }  // namespace testing_support

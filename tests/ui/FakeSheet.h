@@ -99,6 +99,7 @@ struct SheetScript {
     // Works the sheet; returns true to press OK, false to cancel.
     std::function<bool(FakeSheetWindows&)> user = [](FakeSheetWindows&) { return false; };
     bool continueWhileGrabbing = true;
+    bool canShow = true;
 
     int warnings = 0;
     std::string warningText;
@@ -113,6 +114,7 @@ class ScriptedFrontEnd : public SheetFrontEnd {
   public:
     explicit ScriptedFrontEnd(SheetScript& steps) : script(steps) {}
 
+    bool CanShowDialog() override { return script.canShow; }
     bool ConfirmContinue(void* parentWindow, const std::string& text,
                          const std::string& caption) override;
     bool RunModal(CSheet1& sheet) override;

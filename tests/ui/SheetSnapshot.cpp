@@ -12,23 +12,11 @@
 
 #include "DriverLibrary.h"
 #include "SheetDriver.h"
+#include "SnapshotFamilies.h"
 #include "TempDir.h"
 #include "ZURSim.h"
 
 namespace {
-
-struct Family {
-    const char* name;
-    const char* model;
-    uint64_t deviceId;
-    const char* camera;
-};
-
-constexpr Family kFamilies[] = {
-    {"standard", "XCG-U100E", 4660, "XCG-U100E-4660"},
-    {"color", "XCG-5005CR", 4661, "XCG-5005CR-4661"},
-    {"h280", "XCG-H280E", 4662, "XCG-H280E-4662"},
-};
 
 bool Exists(const std::string& path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -41,12 +29,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: sheet_snapshot standard|color|h280 READY-FILE DONE-FILE\n");
         return 2;
     }
-    const Family* family = nullptr;
-    for (const Family& each : kFamilies) {
-        if (std::string(argv[1]) == each.name) {
-            family = &each;
-        }
-    }
+    const SnapshotFamily* family = FindSnapshotFamily(argv[1]);
     if (family == nullptr) {
         std::fprintf(stderr, "unknown family: %s\n", argv[1]);
         return 2;

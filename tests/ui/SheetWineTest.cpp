@@ -232,6 +232,68 @@ TEST_F(WineSheet, H280CameraChecksHorizontalBinningAndNotGamma) {
     EXPECT_EQ(IniValue("XCG-H280E-300", "Sensor Taps"), "2");
 }
 
+TEST_F(WineSheet, APageShownHoldingAValueOutsideItsLimitsSaysSoAndCannotBeSaved) {
+    Open(0, "XCG-V60E-100");
+    ASSERT_EQ(ZURSimPokeRegister(100, 0xa0002078, 0), 1);          // Strobe Duration 1, minimum 1
+    const std::string ini = "[XCG-5005CR-200]\r\nGainRed=99\r\n";  // [1024 ... 16383]
+    testing_support::WriteWholeFile(systemDir.File("ZavaDED.ini"), ini);
+    const auto showPage = [](int index, const std::string& message) {
+        return [=](HWND sheet) {
+            EXPECT_EQ(StatusText(sheet), "");
+            EXPECT_TRUE(IsOkEnabled(sheet));
+            ShowPage(sheet, index);
+            EXPECT_EQ(StatusText(sheet), message);
+            EXPECT_FALSE(IsOkEnabled(sheet));
+            PressOk(sheet);  // as a keyboard or a program still can: refused
+            PressCancel(sheet);
+        };
+    };
+    EXPECT_EQ(Configure("XCG-V60E-100", "Configure camera on port #1: XCG-V60E-100",
+                        showPage(1, "I/O: Strobe1 duration not in range")),
+              0);
+    EXPECT_EQ(Configure("XCG-5005CR-200", "Configure camera on port #0: XCG-5005CR-200",
+                        showPage(2, "Color Camera Settings: Digital red not in range")),
+              0);
+    EXPECT_EQ(testing_support::ReadWholeFile(systemDir.File("ZavaDED.ini")), ini);
+}
+
+int TextWidth(HWND window, const std::string& text) {
+    HDC dc = GetDC(window);
+    HGDIOBJ previous =
+        SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(window, WM_GETFONT, 0, 0)));
+    SIZE size{};
+    GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    SelectObject(dc, previous);
+    ReleaseDC(window, dc);
+    return size.cx;
+}
+
+TEST_F(WineSheet, DroppedLineSourceListsShowTheirLongestItemWhole) {
+    Open(2, "XCG-H280E-300");
+    Configure("XCG-H280E-300", "Configure camera on port #3: XCG-H280E-300", [](HWND sheet) {
+        HWND page = ShowPage(sheet, 1);
+        RECT templateSize{0, 0, 63, 72};  // the line sources' size in dialog units
+        MapDialogRect(page, &templateSize);
+        for (const int id : {1046, 1047}) {
+            HWND combo = GetDlgItem(page, id);
+            const RECT control = WindowRect(combo);
+            EXPECT_EQ(control.right - control.left, templateSize.right) << id;
+            SendMessageA(combo, CB_SHOWDROPDOWN, TRUE, 0);
+            COMBOBOXINFO info{};
+            info.cbSize = sizeof info;
+            ASSERT_TRUE(GetComboBoxInfo(combo, &info)) << id;
+            EXPECT_TRUE(IsWindowVisible(info.hwndList)) << id;
+            // The client area lies beside the scroll bar; an item's text
+            // starts a pixel in.
+            RECT client{};
+            GetClientRect(info.hwndList, &client);
+            EXPECT_GE(client.right, TextWidth(info.hwndList, "Sensor Readout") + 2) << id;
+            SendMessageA(combo, CB_SHOWDROPDOWN, FALSE, 0);
+        }
+        PressCancel(sheet);
+    });
+}
+
 TEST_F(WineSheet, PendingGrabAsksFirstAndCancelShowsNoSheet) {
     Open(1, "XCG-V60E-100");
     ASSERT_EQ(driver->setProperty(0, 1, "continuous", 1), 1);

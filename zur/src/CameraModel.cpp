@@ -411,7 +411,8 @@ SceneView Camera::View(std::uint32_t frameCounter) const {
 
 void Camera::ProduceFrame() {
     const SceneView view = View(nextFrameCounter);
-    lastImage.assign(static_cast<std::size_t>(view.width) * view.height * BytesPerSample(), 0);
+    // Every byte is drawn: no need to clear them first.
+    lastImage.resize(static_cast<std::size_t>(view.width) * view.height * BytesPerSample());
     RenderRaw(view, colorFilter, options.dataDepth, lastImage);
     lastFrameCounter = nextFrameCounter;
     ++nextFrameCounter;

@@ -115,15 +115,27 @@ class Frame {
         }
     }
 
-    void Line(std::uint32_t y, std::span<Rgb> line) const {
+    // Whether image row y shows the blocks rather than the ramp.
+    bool IsBlockBand(std::uint32_t y) const {
         const std::uint64_t sensorY = view.offsetY + std::uint64_t{y} * view.verticalBinning;
-        const bool blockBand = view.color && sensorY >= view.sensorHeight / 2;
-        std::copy(blockBand ? blockLine.begin() : rampLine.begin(),
-                  blockBand ? blockLine.end() : rampLine.end(), line.begin());
-        for (std::uint32_t x = 0; x < counter.BoxWidth() && x < line.size(); ++x) {
-            if (counter.Covers(x, y)) {
-                line[x] = Gained(counter.IsInk(x, y) ? kWhite : kBlack);
-            }
+        return view.color && sensorY >= view.sensorHeight / 2;
+    }
+
+    // Row y without the counter.
+    void Background(std::uint32_t y, std::span<Rgb> line) const {
+        const std::vector<Rgb>& source = IsBlockBand(y) ? blockLine : rampLine;
+        std::copy(source.begin(), source.end(), line.begin());
+    }
+
+    bool CounterCovers(std::uint32_t x, std::uint32_t y) const { return counter.Covers(x, y); }
+    Rgb CounterPixel(std::uint32_t x, std::uint32_t y) const {
+        return Gained(counter.IsInk(x, y) ? kWhite : kBlack);
+    }
+
+    void Line(std::uint32_t y, std::span<Rgb> line) const {
+        Background(y, line);
+        for (std::uint32_t x = 0; x < line.size() && CounterCovers(x, y); ++x) {
+            line[x] = CounterPixel(x, y);
         }
     }
 
@@ -169,33 +181,45 @@ std::uint16_t WidenSample(std::uint8_t value, std::uint32_t dataDepth) {
 void RenderRaw(const SceneView& view, std::uint32_t colorFilter, std::uint32_t dataDepth,
                std::span<std::uint8_t> out) {
     const Frame frame(view);
-    std::vector<Rgb> row(view.width);
     const bool wide = dataDepth > 8;
-    std::size_t index = 0;
+    const std::size_t sampleBytes = wide ? 2 : 1;
+    const std::size_t lineBytes = std::size_t{view.width} * sampleBytes;
+    // Pixel (x, y) as the sensor reads it.
+    const auto store = [&](Rgb pixel, std::uint32_t x, std::uint32_t y, std::uint8_t* line) {
+        std::uint8_t value = pixel.r;  // monochrome scenes are grey
+        if (view.color) {
+            const Channel channel = ChannelAt(colorFilter, x, y);
+            value = channel == Channel::Red     ? pixel.r
+                    : channel == Channel::Green ? pixel.g
+                                                : pixel.b;
+        }
+        if (wide) {
+            const std::uint16_t widened = WidenSample(value, dataDepth);
+            line[2 * x] = static_cast<std::uint8_t>(widened & 0xFFu);
+            line[2 * x + 1] = static_cast<std::uint8_t>(widened >> 8);
+        } else {
+            line[x] = value;
+        }
+    };
+    // Every line is one of a few: the ramp or the blocks, read on an even or
+    // an odd row of the filter. Each is sampled once and copied, and the
+    // counter's box is drawn over the rows it covers, so that a frame costs
+    // about a copy.
+    std::vector<Rgb> row(view.width);
+    std::vector<std::uint8_t> prepared[2][2];  // [block band][row parity]
     for (std::uint32_t y = 0; y < view.height; ++y) {
-        frame.Line(y, row);
-        for (std::uint32_t x = 0; x < view.width; ++x) {
-            std::uint8_t sample = row[x].r;  // monochrome scenes are grey
-            if (view.color) {
-                switch (ChannelAt(colorFilter, x, y)) {
-                    case Channel::Red:
-                        sample = row[x].r;
-                        break;
-                    case Channel::Green:
-                        sample = row[x].g;
-                        break;
-                    case Channel::Blue:
-                        sample = row[x].b;
-                        break;
-                }
+        std::vector<std::uint8_t>& line = prepared[frame.IsBlockBand(y) ? 1 : 0][y % 2];
+        if (line.empty()) {
+            line.resize(lineBytes);
+            frame.Background(y, row);
+            for (std::uint32_t x = 0; x < view.width; ++x) {
+                store(row[x], x, y, line.data());
             }
-            if (wide) {
-                const std::uint16_t value = WidenSample(sample, dataDepth);
-                out[index++] = static_cast<std::uint8_t>(value & 0xFFu);
-                out[index++] = static_cast<std::uint8_t>(value >> 8);
-            } else {
-                out[index++] = sample;
-            }
+        }
+        std::uint8_t* target = out.data() + std::size_t{y} * lineBytes;
+        std::copy(line.begin(), line.end(), target);
+        for (std::uint32_t x = 0; x < view.width && frame.CounterCovers(x, y); ++x) {
+            store(frame.CounterPixel(x, y), x, y, target);
         }
     }
 }

@@ -6,6 +6,7 @@
 #include <commctrl.h>
 #include <prsht.h>
 
+#include <algorithm>
 #include <exception>
 #include <memory>
 #include <optional>
@@ -55,6 +56,35 @@ std::string WindowText(HWND window) {
     return std::string(buffer.data(), static_cast<std::size_t>(copied > 0 ? copied : 0));
 }
 
+// The dropped list of a combo box at least as wide as its longest item, its
+// borders and a scroll bar, so that no item is cut off; the control keeps
+// its size.
+void WidenDroppedList(HWND combo, const std::vector<std::string>& items) {
+    constexpr int kTextMargin = 3;  // on either side of an item's text
+    HDC dc = combo != nullptr ? GetDC(combo) : nullptr;
+    if (dc == nullptr) {
+        return;
+    }
+    const auto font = reinterpret_cast<HGDIOBJ>(SendMessageA(combo, WM_GETFONT, 0, 0));
+    HGDIOBJ previous = font != nullptr ? SelectObject(dc, font) : nullptr;
+    int longest = 0;
+    for (const std::string& item : items) {
+        SIZE size{};
+        if (GetTextExtentPoint32A(dc, item.c_str(), static_cast<int>(item.size()), &size)) {
+            longest = std::max(longest, static_cast<int>(size.cx));
+        }
+    }
+    if (previous != nullptr) {
+        SelectObject(dc, previous);
+    }
+    ReleaseDC(combo, dc);
+    const int width = longest + 2 * kTextMargin + 2 * GetSystemMetrics(SM_CXEDGE) +
+                      GetSystemMetrics(SM_CXVSCROLL);
+    if (width > SendMessageA(combo, CB_GETDROPPEDWIDTH, 0, 0)) {
+        SendMessageA(combo, CB_SETDROPPEDWIDTH, static_cast<WPARAM>(width), 0);
+    }
+}
+
 class Win32PageView : public PageView {
   public:
     explicit Win32PageView(HWND pageWindow) : page(pageWindow) {}
@@ -77,6 +107,7 @@ class Win32PageView : public PageView {
             SendDlgItemMessageA(page, controlId, CB_ADDSTRING, 0,
                                 reinterpret_cast<LPARAM>(item.c_str()));
         }
+        WidenDroppedList(GetDlgItem(page, controlId), items);
     }
     void SelectComboItem(int controlId, int index) override {
         SendDlgItemMessageA(page, controlId, CB_SETCURSEL,
@@ -359,6 +390,9 @@ INT_PTR CALLBACK PageProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
 
 class Win32SheetFrontEnd : public SheetFrontEnd {
   public:
+    // Any thread can run a modal dialog of its own.
+    bool CanShowDialog() override { return true; }
+
     bool ConfirmContinue(void* parentWindow, const std::string& text,
                          const std::string& caption) override {
         return MessageBoxA(static_cast<HWND>(parentWindow), text.c_str(), caption.c_str(),

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+
+#include "ZUR.h"
+#include "camera/ImageBuffer.h"
+
+class DriverLog;
+
+// Everything that turns the raw image of one open into the host's image: the
+// Zaze, temp and destination buffers and, for a colour camera, ZUR's colour
+// conversion. The camera and its grab thread share it, so that a thread that
+// ends after the close never writes into released memory; the conversion
+// handle is closed only while no image is converted with it.
+class ImageTransfer {
+  public:
+    ImageTransfer(DriverLog& log, bool color);
+    ~ImageTransfer();
+    ImageTransfer(const ImageTransfer&) = delete;
+    ImageTransfer& operator=(const ImageTransfer&) = delete;
+
+    // Made by Camera::Open before the grab thread starts, never replaced
+    // while it runs.
+    std::unique_ptr<ImageBuffer> zazeBuffer;
+    std::unique_ptr<ImageBuffer> tempBuffer;
+    std::unique_ptr<ImageBuffer> destBuffer;
+
+    // The conversion of this open: ZUR's handle, the mode record handed to
+    // every conversion, and the bitmap information ZUR filled in.
+    struct Conversion {
+        std::uint32_t handle = 0;
+        ZURColorConvMode mode{};
+        std::uint8_t modeTerminator = 0;
+        BITMAPINFO bitmapInfo{};
+        int convertMode = 0;
+        int sourceBytesPerPixel = 1;  // what the convert mode reads of the raw image
+    };
+    Conversion GetConversion() const;
+    void SetConversion(const Conversion& conversion);
+    // The Bayer order of the images to come, as the camera now delivers them.
+    void SetFilter(std::uint32_t cFilter);
+    // Closes ZUR's handle, once no image is being converted with it; later
+    // images are not converted.
+    void CloseConversion();
+
+    // Copies (monochrome) or converts and packs (colour) the image in the
+    // Zaze buffer into the destination buffer. False, with a message, when
+    // that cannot be done.
+    bool CopyImageToVantixBuffer();
+    // Copies bytes of a destination line to target while no image is written
+    // into it; line points into the destination buffer.
+    void CopyLine(const std::uint8_t* line, void* target, std::size_t bytes) const;
+
+  private:
+    bool ConvertColor();
+
+    DriverLog& log;
+    const bool color;
+    mutable std::mutex conversionLock;  // conversion, and ZUR's use of its handle
+    Conversion conversion;
+    mutable std::mutex destLock;  // the destination buffer's bytes
+};

@@ -1,0 +1,361 @@
+// The configuration dialog of the GTK build, shown by the driver as a host
+// calls it and worked through its widgets. Needs a display: run under
+// xvfb-run.
+#include <gtest/gtest.h>
+#include <gtk/gtk.h>
+
+#include <clocale>
+#include <cstdlib>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "DriverLibrary.h"
+#include "GtkSheetDriver.h"
+#include "TempDir.h"
+#include "ZURSim.h"
+#include "platform/Profile.h"
+
+namespace {
+
+using namespace gtk_sheet_driver;
+
+constexpr int kWidth = 1086;
+constexpr int kWidthRange = 1084;
+constexpr const char* kCamera = "XCG-V60E-100";  // standard, 640 x 480, opened on port 0
+constexpr const char* kTitle = "Configure camera on port #1: XCG-V60E-100";
+
+void PressEscape(GtkWidget* dialog) {
+    PressKey(dialog, GDK_KEY_Escape);
+}
+
+std::mutex received;
+std::vector<std::string> messages;
+
+extern "C" void Collect(const char* text) {
+    std::lock_guard<std::mutex> lock(received);
+    messages.emplace_back(text);
+}
+
+int ReceivedContaining(const std::string& part) {
+    std::lock_guard<std::mutex> lock(received);
+    int count = 0;
+    for (const auto& message : messages) {
+        count += message.find(part) != std::string::npos ? 1 : 0;
+    }
+    return count;
+}
+
+int RegisterReads() {
+    int count = 0;
+    char text[256];
+    for (int i = 0; i < ZURSimJournalCount(); ++i) {
+        if (ZURSimJournalEntry(i, text, sizeof text, nullptr) != 0 &&
+            std::string(text).rfind("ZURGigEGetRegister", 0) == 0) {
+            ++count;
+        }
+    }
+    return count;
+}
+
+class GtkSheet : public ::testing::Test {
+  public:
+    static void SetUpTestSuite() {
+        driver = std::make_unique<DriverLibrary>(DriverLibrary::DefaultPath());
+    }
+    static void TearDownTestSuite() { driver.reset(); }
+
+    void SetUp() override {
+        ASSERT_NE(std::getenv("DISPLAY"), nullptr) << "needs a display: run under xvfb-run -a";
+        {
+            std::lock_guard<std::mutex> lock(received);
+            messages.clear();
+        }
+        ZURSimReset();
+        ASSERT_EQ(ZURSimAddCamera("XCG-V60E", 100), 1);    // standard, 640 x 480
+        ASSERT_EQ(ZURSimAddCamera("XCG-5005CR", 200), 1);  // colour
+        ASSERT_EQ(ZURSimAddCamera("XCG-H280E", 300), 1);
+        ASSERT_EQ(driver->initialize(systemDir.Path().c_str(), &Collect), 1);
+        driver->setDebugMsgProc(&Collect);
+    }
+    void TearDown() override {
+        for (int port = 0; port < 3; ++port) {
+            driver->closeCVLPort(0, port);
+        }
+        driver->finalize();
+    }
+
+    void Open(int port, const char* camera) {
+        int size[2] = {0, 0};
+        ASSERT_EQ(driver->openCVLPort(0, port, camera, size), 1) << camera;
+    }
+
+    Outcome Configure(const std::string& camera, const std::string& title,
+                      const std::vector<Step>& steps) {
+        return WhileShown(title, steps,
+                          [&] { return driver->configureCamera(nullptr, camera.c_str()); });
+    }
+
+    std::string IniValue(const char* section, const std::string& key) const {
+        char value[256] = {};
+        platform::GetProfileString(section, key.c_str(), "(absent)", value, sizeof value,
+                                   IniPath().c_str());
+        return value;
+    }
+    bool IniExists() const { return testing_support::FileExists(IniPath()); }
+    std::string IniPath() const { return systemDir.File("ZavaDED.ini"); }
+
+    static std::unique_ptr<DriverLibrary> driver;
+    testing_support::TempDir systemDir;
+};
+
+std::unique_ptr<DriverLibrary> GtkSheet::driver;
+
+GtkWidget* OkButton(GtkWidget* dialog) {
+    return FindNamed(dialog, "1");
+}
+
+bool IsOkEnabled(GtkWidget* dialog) {
+    return gtk_widget_is_sensitive(OkButton(dialog)) != FALSE;
+}
+
+void PressOk(GtkWidget* dialog) {
+    gtk_button_clicked(GTK_BUTTON(OkButton(dialog)));
+}
+
+TEST_F(GtkSheet, ChecksTheWidthAsItIsTypedAndOkSavesTheSection) {
+    // Were the driver to let GTK take the environment's locale, a decimal
+    // comma could reach the INI file.
+    setenv("LC_ALL", "C.UTF-8", 1);
+    Open(0, kCamera);
+    const Outcome outcome = Configure(
+        kCamera, kTitle,
+        {[](GtkWidget* dialog) {
+             EXPECT_EQ(PageCount(dialog), 2);
+             EXPECT_EQ(PageCaption(dialog, 0), "Camera Settings");
+             EXPECT_EQ(PageCaption(dialog, 1), "I/O");
+             // OK above Cancel to the right of the pages, the status bar
+             // below them.
+             const GtkAllocation ok = Allocation(OkButton(dialog));
+             const GtkAllocation cancel = Allocation(FindNamed(dialog, "2"));
+             const GtkAllocation pages = Allocation(Notebook(dialog));
+             const GtkAllocation status = Allocation(FindNamed(dialog, "105"));
+             EXPECT_EQ(ok.x, cancel.x);
+             EXPECT_LE(ok.y + ok.height, cancel.y);
+             EXPECT_GE(ok.x, pages.x + pages.width);
+             EXPECT_LT(ok.y, pages.y + 20);
+             EXPECT_GE(status.y, pages.y + pages.height);
+
+             GtkWidget* page = CurrentPage(dialog);
+             const std::string labels = Labels(page);
+             for (const char* label :
+                  {"Image", "Trigger", "Width", "Exposure Time", "Network Load", "Sensor Taps"}) {
+                 EXPECT_NE(labels.find(label), std::string::npos) << label;
+             }
+             EXPECT_EQ(StatusText(dialog), "");
+             EXPECT_TRUE(IsOkEnabled(dialog));
+             EXPECT_EQ(Text(page, kWidth), "640");
+             EXPECT_EQ(Text(page, kWidthRange).substr(Text(page, kWidthRange).size() - 5), " 640]");
+             EXPECT_EQ(Text(page, 1101), "0.70");  // single-precision 0.7 from the camera
+             EXPECT_EQ(Text(page, 1099), "[1.0 ... 90.0]");
+             EXPECT_EQ(Text(page, 1079), "Software");
+             EXPECT_FALSE(IsSensitive(page, 1104));  // Horz Binning: no H280
+             EXPECT_FALSE(IsSensitive(page, 1105));  // band level: Network Load off
+
+             Type(page, kWidth, "700");
+             EXPECT_EQ(StatusText(dialog), "Camera Settings: Image width not in range");
+             EXPECT_FALSE(IsOkEnabled(dialog));
+             // Enter presses OK only while it is enabled.
+             PressKey(Control(page, kWidth), GDK_KEY_Return);
+         },
+         [](GtkWidget* dialog) {
+             // Still open. A click on the disabled OK that got through
+             // anyway is refused as well.
+             PressOk(dialog);
+         },
+         [](GtkWidget* dialog) {
+             GtkWidget* page = CurrentPage(dialog);
+             Type(page, kWidth, "600");
+             EXPECT_EQ(StatusText(dialog), "");
+             EXPECT_TRUE(IsOkEnabled(dialog));
+             Click(page, 1014);  // Network Load
+             EXPECT_TRUE(IsSensitive(page, 1105));
+             Type(page, 1105, "55");
+
+             page = ShowPage(dialog, 1);
+             Type(page, 1015, "0");
+             EXPECT_EQ(StatusText(dialog), "I/O: Strobe1 duration not in range");
+             EXPECT_FALSE(IsOkEnabled(dialog));
+             Type(page, 1015, "10");
+             EXPECT_TRUE(IsOkEnabled(dialog));
+             PressOk(dialog);
+         }});
+    EXPECT_EQ(outcome.result, 1);
+    EXPECT_EQ(outcome.steps, 3u);
+    EXPECT_FALSE(outcome.leftOpen);
+    EXPECT_EQ(IniValue(kCamera, "ImageWidth"), "600");
+    EXPECT_EQ(IniValue(kCamera, "BandAdjustment"), "1");
+    EXPECT_EQ(IniValue(kCamera, "BandLevel"), "55");
+    EXPECT_EQ(IniValue(kCamera, "StrobeDuration1"), "10");
+    EXPECT_EQ(IniValue(kCamera, "Gamma"), "0.7");
+    EXPECT_EQ(IniValue(kCamera, "TriggerSource"), "Software");
+    EXPECT_STREQ(std::setlocale(LC_NUMERIC, nullptr), "C");
+    EXPECT_EQ(ReceivedContaining("has no control"), 0);
+}
+
+TEST_F(GtkSheet, EscapeAndClosingTheWindowCancelAndWriteNothing) {
+    Open(0, kCamera);
+    const Step typeAWidth = [](GtkWidget* dialog) { Type(CurrentPage(dialog), kWidth, "320"); };
+    for (const Step& close : {Step(PressEscape), Step(CloseWindow)}) {
+        const Outcome outcome = Configure(kCamera, kTitle, {typeAWidth, close});
+        EXPECT_EQ(outcome.result, 0);
+        EXPECT_EQ(outcome.steps, 2u);
+        EXPECT_FALSE(outcome.leftOpen);
+        EXPECT_FALSE(IniExists());
+    }
+}
+
+TEST_F(GtkSheet, EachFamilyShowsItsPagesAndDisablesWhatItLacks) {
+    Open(0, "XCG-V60E-100");
+    Open(1, "XCG-5005CR-200");
+    Open(2, "XCG-H280E-300");
+    const struct {
+        const char* camera;
+        std::vector<std::string> captions;
+        std::vector<int> disabled;  // on the first page, range labels too
+    } families[] = {
+        {"XCG-V60E-100", {"Camera Settings", "I/O"}, {1104, 1103, 1046}},
+        {"XCG-5005CR-200",
+         {"Camera Settings", "I/O", "Color Camera Settings"},
+         {1082, 1097, 1091, 1087, 1104, 1046}},
+        {"XCG-H280E-300", {"Camera Settings", "I/O"}, {1101, 1102}},
+    };
+    int port = 1;
+    for (const auto& family : families) {
+        const std::string title =
+            "Configure camera on port #" + std::to_string(port++) + ": " + family.camera;
+        const Outcome outcome = Configure(
+            family.camera, title, {[&](GtkWidget* dialog) {
+                for (const int id : family.disabled) {
+                    EXPECT_FALSE(IsSensitive(CurrentPage(dialog), id))
+                        << family.camera << " " << id;
+                }
+                ASSERT_EQ(PageCount(dialog), static_cast<int>(family.captions.size()));
+                for (int i = 0; i < PageCount(dialog); ++i) {
+                    EXPECT_EQ(PageCaption(dialog, i), family.captions[static_cast<std::size_t>(i)]);
+                    ShowPage(dialog, i);
+                }
+                PressEscape(dialog);
+            }});
+        EXPECT_EQ(outcome.steps, 1u) << family.camera;
+    }
+    EXPECT_EQ(ReceivedContaining("has no control"), 0);
+}
+
+TEST_F(GtkSheet, PendingGrabAsksFirstAndOnlyOkLeadsToTheSheet) {
+    Open(1, "XCG-V60E-100");
+    ASSERT_EQ(driver->setProperty(0, 1, "continuous", 1), 1);
+    const std::string title = "Configure camera on port #2: XCG-V60E-100";
+    const auto answer = [](GtkResponseType response) {
+        return [response](GtkWidget* box) {
+            ASSERT_TRUE(GTK_IS_MESSAGE_DIALOG(box));
+            EXPECT_NE(Labels(box).find("Continue anyway ?"), std::string::npos);
+            gtk_button_clicked(
+                GTK_BUTTON(gtk_dialog_get_widget_for_response(GTK_DIALOG(box), response)));
+        };
+    };
+    Outcome outcome = Configure(kCamera, title, {answer(GTK_RESPONSE_CANCEL)});
+    EXPECT_EQ(outcome.result, 0);
+    EXPECT_FALSE(outcome.leftOpen);  // no sheet came after
+
+    outcome = Configure(kCamera, title, {answer(GTK_RESPONSE_OK), [](GtkWidget* sheet) {
+                                             EXPECT_EQ(PageCount(sheet), 2);
+                                             PressOk(sheet);
+                                         }});
+    EXPECT_EQ(outcome.result, 1);
+    EXPECT_EQ(outcome.steps, 2u);
+    driver->setProperty(0, 1, "continuous", 0);
+}
+
+// A host with a GTK main loop of its own: once the loop runs, it calls
+// configureCamera from another thread, then from the loop's thread, and
+// goes on ticking afterwards.
+struct GtkHost {
+    GtkSheet& test;
+    GMainLoop* loop = nullptr;
+    int fromOtherThread = -1;
+    int registerReads = -1;
+    Outcome onGtkThread{};
+    int ticksAfter = 0;
+
+    static gboolean Configure(gpointer data) {
+        GtkHost& host = *static_cast<GtkHost*>(data);
+        ZURSimJournalClear();
+        std::thread([&host] {
+            host.fromOtherThread = GtkSheet::driver->configureCamera(nullptr, kCamera);
+        }).join();
+        host.registerReads = RegisterReads();
+        host.onGtkThread = host.test.Configure(kCamera, kTitle, {PressEscape});
+        return G_SOURCE_REMOVE;
+    }
+    static gboolean Tick(gpointer data) {
+        GtkHost& host = *static_cast<GtkHost*>(data);
+        if (host.onGtkThread.result < 0 || ++host.ticksAfter < 3) {
+            return G_SOURCE_CONTINUE;
+        }
+        g_main_loop_quit(host.loop);
+        return G_SOURCE_REMOVE;
+    }
+    static gboolean GiveUp(gpointer data) {
+        g_main_loop_quit(static_cast<GtkHost*>(data)->loop);
+        return G_SOURCE_REMOVE;
+    }
+};
+
+TEST_F(GtkSheet, RunsOnlyOnTheHostsGtkThreadAndLeavesItsLoopRunning) {
+    ASSERT_TRUE(gtk_init_check(nullptr, nullptr));
+    Open(0, kCamera);
+    GtkHost host{*this, g_main_loop_new(nullptr, FALSE)};
+    g_idle_add(&GtkHost::Configure, &host);
+    g_timeout_add(10, &GtkHost::Tick, &host);
+    const guint watchdog = g_timeout_add_seconds(60, &GtkHost::GiveUp, &host);
+    g_main_loop_run(host.loop);
+    g_source_remove(watchdog);
+    g_main_loop_unref(host.loop);
+
+    EXPECT_EQ(host.fromOtherThread, 0);
+    EXPECT_EQ(host.registerReads, 0);
+    EXPECT_EQ(ReceivedContaining("GTK runs on another thread"), 1);
+    EXPECT_EQ(host.onGtkThread.result, 0);
+    EXPECT_EQ(host.onGtkThread.steps, 1u);
+    EXPECT_GE(host.ticksAfter, 3);
+}
+
+// Set up by the driver, GTK serves the thread of the first call, and no
+// other; a call without a display changes nothing for a later one with one.
+TEST_F(GtkSheet, SetUpByTheDriverItServesTheFirstCallersThreadOnly) {
+    if (gdk_display_get_default() != nullptr) {
+        GTEST_SKIP() << "GTK is already set up in this process";
+    }
+    Open(0, kCamera);
+    const std::string display = std::getenv("DISPLAY");
+    unsetenv("DISPLAY");
+    ZURSimJournalClear();
+    EXPECT_EQ(driver->configureCamera(nullptr, kCamera), 0);
+    setenv("DISPLAY", display.c_str(), 1);
+    EXPECT_EQ(ReceivedContaining("GTK cannot open a display"), 1);
+    EXPECT_EQ(RegisterReads(), 0);
+    EXPECT_EQ(Configure(kCamera, kTitle, {PressEscape}).steps, 1u);
+
+    ZURSimJournalClear();
+    int fromOtherThread = -1;
+    std::thread([&] { fromOtherThread = driver->configureCamera(nullptr, kCamera); }).join();
+    EXPECT_EQ(fromOtherThread, 0);
+    EXPECT_EQ(ReceivedContaining("GTK runs on another thread"), 1);
+    EXPECT_EQ(RegisterReads(), 0);
+    EXPECT_EQ(Configure(kCamera, kTitle, {PressEscape}).steps, 1u);
+}
+
+}  // namespace
