@@ -53,7 +53,7 @@ xvfb-run -a ctest --test-dir build/win64 --output-on-failure
 step "win32: build, check the export table and test under 32-bit Wine"
 scripts/build.sh win32
 scripts/check-exports.sh build/win32/bin/ZavaDED.dll
-xvfb-run -a ctest --test-dir build/win32 --output-on-failure -j"$jobs"
+xvfb-run -a ctest --test-dir build/win32 --output-on-failure
 
 step "pixels: native, win64 and win32 zgrab alike"
 scripts/check-pixels.sh
