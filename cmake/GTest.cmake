@@ -17,6 +17,8 @@ function(zavaded_add_gtest target)
   set(environment ${ARGN})
   if(CMAKE_CROSSCOMPILING)
     add_test(NAME ${target} COMMAND ${target})
+    # Wine under qemu starts slowly, but no program may hang the run.
+    set_tests_properties(${target} PROPERTIES TIMEOUT 600)
     if(environment)
       set_tests_properties(${target} PROPERTIES ENVIRONMENT "${environment}")
     endif()

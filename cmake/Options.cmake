@@ -14,8 +14,9 @@ endif()
 
 if(WIN32)
   # Self-contained binaries: no libstdc++, libgcc or winpthread DLLs to ship.
-  target_link_options(zavaded_options INTERFACE -static-libgcc -static-libstdc++
-    -Wl,-Bstatic,--whole-archive -lwinpthread -Wl,--no-whole-archive,-Bdynamic)
+  # -static takes only the winpthread objects in use; the whole archive would
+  # also bring winpthread's version resource beside the driver's own.
+  target_link_options(zavaded_options INTERFACE -static)
   target_compile_definitions(zavaded_options INTERFACE WIN32_LEAN_AND_MEAN NOMINMAX
     _WIN32_WINNT=0x0601)
 endif()

@@ -4,6 +4,7 @@
 # noisy; ratios are what the goals are set in).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+scripts/setup.sh bench
 scripts/build.sh native -DZAVADED_BUILD_BENCH=ON >/dev/null
 out=build/native/bench
 mkdir -p "$out"

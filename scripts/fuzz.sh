@@ -6,6 +6,7 @@
 # input that caused it is left in build/fuzz/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+scripts/setup.sh fuzz
 seconds=${1:-60}
 build=build/fuzz
 

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds every flavour and runs every test: the command CI runs.
+# Builds every flavour and runs every test: the command CI runs. Installs what
+# is missing first (scripts/setup.sh). Prints the time of each stage at the end.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 export WINEDEBUG=${WINEDEBUG:--all}
@@ -8,7 +9,31 @@ export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 jobs=${JOBS:-$(nproc)}
 
-step() { printf '\n=== %s ===\n' "$*"; }
+# One step per stage; each stage's time is kept for the summary.
+stage="" stage_start=0 times=()
+end_stage() {
+  [ -n "$stage" ] || return 0
+  times+=("$(awk -v s="$stage_start" -v e="$EPOCHREALTIME" 'BEGIN { printf "%7.1f s", e - s }')  $stage")
+  stage=""
+}
+step() {
+  end_stage
+  printf '\n=== %s ===\n' "$*"
+  stage=$* stage_start=$EPOCHREALTIME
+}
+summary() {
+  local status=$?
+  [ -z "$stage" ] || [ "$status" -eq 0 ] || stage="$stage (FAILED)"
+  end_stage
+  printf '\n=== time per stage ===\n'
+  printf '%s\n' "${times[@]}"
+  awk -v s="$test_start" -v e="$EPOCHREALTIME" 'BEGIN { printf "%7.1f s  in all\n", e - s }'
+}
+test_start=$EPOCHREALTIME
+trap summary EXIT
+
+step "set-up: install what is missing"
+scripts/setup.sh test
 
 step "format"
 scripts/check-format.sh
@@ -25,11 +50,20 @@ scripts/build.sh win64
 # The configuration sheet's tests open real windows: Wine needs a display.
 xvfb-run -a ctest --test-dir build/win64 --output-on-failure
 
-step "win32: build and check the export table"
+step "win32: build, check the export table and test under 32-bit Wine"
 scripts/build.sh win32
 scripts/check-exports.sh build/win32/bin/ZavaDED.dll
+xvfb-run -a ctest --test-dir build/win32 --output-on-failure
+
+step "pixels: native, win64 and win32 zgrab alike"
+scripts/check-pixels.sh
+
+step "package: build and check the win32 release"
+package=$(scripts/package.sh)
+scripts/check-package.sh "$package"
 
 step "fuzz the INI reader"
 scripts/fuzz.sh "${FUZZ_SECONDS:-60}"
 
-step "all tests passed"
+end_stage
+printf '\n=== all tests passed ===\n'

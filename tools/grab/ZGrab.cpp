@@ -1,7 +1,7 @@
 // zgrab: a host program for the driver. It loads the driver library at run
 // time and reaches it only through its exports, as a machine-vision host does:
 // it initialises the driver, opens cameras on ports, applies settings, grabs
-// frames, reads every row and writes the images as PNG files.
+// frames, reads every row and writes the images as PNG (or PNM) files.
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
@@ -54,6 +54,8 @@ struct Options {
     bool list = false;
     bool properties = false;
     bool saveAll = false;
+    bool pnm = false;
+    bool logFile = false;
     bool verbose = false;
 };
 
@@ -72,7 +74,7 @@ void PrintHelp() {
         "usage: zgrab [options]\n"
         "\n"
         "Loads the ZavaDED camera driver, opens cameras on ports, grabs frames, reads every\n"
-        "row through getCVLGrabRow and writes the last frame of each camera as a PNG file.\n"
+        "row through getCVLGrabRow and writes the last frame of each camera as an image file.\n"
         "\n"
         "options:\n"
         "  --list                 list the cameras, then finalise\n"
@@ -83,11 +85,15 @@ void PrintHelp() {
         "                         --set ExposureTime=500 --set AcquisitionFrameRate=10\n"
         "  --get NAME             print a property after opening (repeatable)\n"
         "  --properties           print the camera's properties after opening\n"
-        "  --output DIR           folder for the PNG files (default: zgrab-images)\n"
+        "  --output DIR           folder for the image files (default: zgrab-images)\n"
         "  --save-all             write every frame, not only the last one\n"
+        "  --format png|pnm       file format (default png); pnm writes the pixels as they are,\n"
+        "                         binary PGM (monochrome) or PPM (red, green, blue)\n"
         "  --timeout MS           wait at most MS for each frame (default 5000)\n"
         "  --system-path DIR      folder for the driver's INI and log files (default:\n"
         "                         zgrab-data; created if missing)\n"
+        "  --log-file             have the driver log into zavaDED.log in that folder (sets\n"
+        "                         the property LogIntoFile after each open)\n"
         "  --driver PATH          the driver library (default: next to zgrab)\n"
         "  --verbose              print the driver's log messages\n"
         "  --help                 this text\n"
@@ -149,6 +155,14 @@ Options Parse(int argc, char** argv) {
             options.outputPath = value();
         } else if (argument == "--save-all") {
             options.saveAll = true;
+        } else if (argument == "--format") {
+            const std::string format = value();
+            if (format != "png" && format != "pnm") {
+                throw std::invalid_argument("--format: png or pnm, not " + format);
+            }
+            options.pnm = format == "pnm";
+        } else if (argument == "--log-file") {
+            options.logFile = true;
         } else if (argument == "--timeout") {
             options.timeoutMs = ParseInt(value(), argument);
         } else if (argument == "--system-path") {
@@ -226,22 +240,43 @@ void ReadImage(const DriverLibrary& driver, OpenCamera& camera) {
     ++camera.framesRead;
 }
 
-void WritePng(const OpenCamera& camera, const std::string& folder, int frame, bool numbered) {
+// Netpbm's binary grey and colour formats: a short text header, then the rows.
+bool WritePnm(const std::string& path, const OpenCamera& camera,
+              const std::vector<unsigned char>& pixels) {
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) {
+        return false;
+    }
+    const bool written =
+        std::fprintf(file, "P%c\n%d %d\n255\n", camera.bytesPerPixel == 3 ? '6' : '5', camera.width,
+                     camera.height) > 0 &&
+        std::fwrite(pixels.data(), 1, pixels.size(), file) == pixels.size();
+    return std::fclose(file) == 0 && written;
+}
+
+void WriteImage(const OpenCamera& camera, const Options& options, int frame, bool numbered) {
     std::vector<unsigned char> pixels = camera.image;
     if (camera.bytesPerPixel == 3) {
         for (std::size_t i = 0; i + 2 < pixels.size(); i += 3) {
             std::swap(pixels[i], pixels[i + 2]);  // blue, green, red to red, green, blue
         }
     }
-    std::string path = (std::filesystem::path(folder) / FileName(camera.name)).string();
+    std::string path = (std::filesystem::path(options.outputPath) / FileName(camera.name)).string();
     if (numbered) {
         char suffix[16];
         std::snprintf(suffix, sizeof suffix, "-%03d", frame);
         path += suffix;
     }
-    path += ".png";
-    if (stbi_write_png(path.c_str(), camera.width, camera.height, camera.bytesPerPixel,
-                       pixels.data(), camera.width * camera.bytesPerPixel) == 0) {
+    bool written = false;
+    if (options.pnm) {
+        path += camera.bytesPerPixel == 3 ? ".ppm" : ".pgm";
+        written = WritePnm(path, camera, pixels);
+    } else {
+        path += ".png";
+        written = stbi_write_png(path.c_str(), camera.width, camera.height, camera.bytesPerPixel,
+                                 pixels.data(), camera.width * camera.bytesPerPixel) != 0;
+    }
+    if (!written) {
         throw std::runtime_error("cannot write " + path);
     }
     std::printf("  wrote %s\n", path.c_str());
@@ -281,6 +316,10 @@ std::vector<OpenCamera> OpenCameras(const DriverLibrary& driver, const Options& 
         driver.getProperty(0, camera.port, "PixelSize", &pixelSize);
         camera.bytesPerPixel = pixelSize / 8;
         driver.setCompleteCallback(0, camera.port, &ImageComplete);
+        // Opening a camera switches file logging off; switch it on again.
+        if (options.logFile && driver.setProperty(0, camera.port, "LogIntoFile", 1) != 1) {
+            std::fprintf(stderr, "zgrab: %s refused LogIntoFile\n", name.c_str());
+        }
         std::printf("%s on port %d: %d x %d, %d bit per pixel\n", name.c_str(), camera.port,
                     camera.width, camera.height, pixelSize);
         for (const Setting& setting : options.settings) {
@@ -327,7 +366,7 @@ void Grab(const DriverLibrary& driver, const Options& options, std::vector<OpenC
             std::printf("%s: frame %d/%d, %.1f frames per second\n", camera.name.c_str(), frame,
                         options.frames, seconds > 0 ? camera.framesRead / seconds : 0.0);
             if (options.saveAll) {
-                WritePng(camera, options.outputPath, frame, true);
+                WriteImage(camera, options, frame, true);
             }
         }
     }
@@ -336,7 +375,7 @@ void Grab(const DriverLibrary& driver, const Options& options, std::vector<OpenC
             driver.setProperty(0, camera.port, "continuous", 0);
         }
         if (!options.saveAll) {
-            WritePng(camera, options.outputPath, options.frames, false);
+            WriteImage(camera, options, options.frames, false);
         }
     }
 }
