@@ -35,6 +35,8 @@ std::string FileEntry(const char* source, const char* message) {
 }
 
 // Where the calling thread's messages for the host are held back, if anywhere.
+// A plain pointer on purpose: under mingw a thread_local with a destructor can
+// deadlock a host thread's exit against our grab thread's exit.
 thread_local std::vector<HeldHostMessage>* heldHostMessages = nullptr;
 
 // Constructs the log while the module loads, before any export can run, and

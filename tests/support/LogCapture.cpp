@@ -1,7 +1,9 @@
 #include "LogCapture.h"
 
 #include <algorithm>
+#include <map>
 #include <mutex>
+#include <thread>
 
 #include "TempDir.h"
 #include "platform/DebugOutput.h"
@@ -12,9 +14,11 @@ namespace {
 std::mutex captureLock;
 std::vector<std::string> callbackTexts;  // prefix, message, prefix, message, ...
 // Each message reaches the callback as two calls, prefix then text, on the
-// thread that logged it; threads may interleave their pairs.
-thread_local std::string pendingPrefix;
-thread_local bool prefixPending = false;
+// thread that logged it; threads may interleave their pairs. The prefixes wait
+// here rather than in a thread_local string: under mingw, a thread_local's
+// destructor runs at thread exit with the runtime's key lock held and then
+// needs the loader lock, which deadlocks against a thread that ends meanwhile.
+std::map<std::thread::id, std::string> pendingPrefixes;
 std::vector<std::string> debugTexts;
 platform::LocalTime fixedTime;
 
@@ -38,15 +42,16 @@ void ResetLog(DriverLog& log) {
 }  // namespace
 
 void LogCapture::MessageProcForTest(const char* text) {
-    if (!prefixPending) {
-        pendingPrefix = text != nullptr ? text : "";
-        prefixPending = true;
+    std::string received = text != nullptr ? text : "";
+    std::lock_guard<std::mutex> lock(captureLock);
+    const auto pending = pendingPrefixes.find(std::this_thread::get_id());
+    if (pending == pendingPrefixes.end()) {
+        pendingPrefixes.emplace(std::this_thread::get_id(), std::move(received));
         return;
     }
-    prefixPending = false;
-    std::lock_guard<std::mutex> lock(captureLock);
-    callbackTexts.push_back(std::move(pendingPrefix));
-    callbackTexts.emplace_back(text != nullptr ? text : "");
+    callbackTexts.push_back(std::move(pending->second));
+    callbackTexts.push_back(std::move(received));
+    pendingPrefixes.erase(pending);
 }
 
 LogCapture::LogCapture(int logLevel, int debugView) {
