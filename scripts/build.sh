@@ -13,12 +13,16 @@ flavour=${1:?usage: scripts/build.sh native|asan|tsan|win64|win32 [extra cmake o
 shift
 jobs=${JOBS:-$(nproc)}
 common=(-DZAVADED_WERROR=ON)
+# Line tables are all that sanitizer reports and addr2line need, and they
+# build about a third faster than full debug information.
+lines_only=(-DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG")
 
 case "$flavour" in
   native) options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo) ;;
   asan) options=(-DCMAKE_BUILD_TYPE=Debug -DZAVADED_SANITIZE=address,undefined) ;;
-  tsan) options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DZAVADED_SANITIZE=thread) ;;
-  win64) options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake) ;;
+  tsan) options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DZAVADED_SANITIZE=thread "${lines_only[@]}") ;;
+  win64) options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake
+                  "${lines_only[@]}") ;;
   win32) options=(-DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake) ;;
   *) echo "unknown flavour: $flavour" >&2; exit 2 ;;
 esac
