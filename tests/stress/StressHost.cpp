@@ -26,6 +26,7 @@
 #include <mutex>
 #include <random>
 #include <shared_mutex>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -265,11 +266,44 @@ const std::array<CompleteCallback, 6> kCompletions = {
 
 std::atomic<long> messages{0};
 
+// The last messages the host was given, for the watchdog's report.
+class RecentMessages {
+  public:
+    void Add(const char* text) {
+        if (text == nullptr || std::strchr(text, '\n') == nullptr) {
+            return;  // a prefix
+        }
+        std::ostringstream entry;
+        entry << std::this_thread::get_id() << (hostThread ? " host: " : " grab: ") << text;
+        const std::lock_guard<std::mutex> lock(mutex);
+        lines[next++ % lines.size()] = entry.str();
+    }
+    void Print() {
+        const std::lock_guard<std::mutex> lock(mutex);
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            const std::string& line = lines[(next + i) % lines.size()];
+            if (!line.empty()) {
+                std::fprintf(stderr, "  %s", line.c_str());
+            }
+        }
+    }
+
+  private:
+    std::mutex mutex;
+    std::array<std::string, 16> lines;
+    std::size_t next = 0;
+};
+RecentMessages& Recent() {
+    static platform::NoDestructor<RecentMessages> recent;  // grab threads may outlive main
+    return *recent;
+}
+
 void CountingSink(const char* text) {
     if (text == nullptr) {
         Violation("message callback with a null text");
     }
     messages.fetch_add(1);
+    Recent().Add(text);
 }
 
 // On grab threads: blocks as a sink that waits for its UI thread does.
@@ -345,15 +379,18 @@ class Host {
         int pick = static_cast<int>(Pick(57));
         for (const Action& action : kActions) {
             if (pick < action.weight) {
+                inCall = true;
                 (this->*action.call)();
+                inCall = false;
                 return;
             }
             pick -= action.weight;
         }
     }
 
-    // The call the host was in, for the watchdog.
+    // The call the host is in or made last, for the watchdog.
     std::atomic<const char*> lastCall{"none"};
+    std::atomic<bool> inCall{false};
 
   private:
     std::size_t Pick(std::size_t count) { return random() % count; }
@@ -733,6 +770,7 @@ bool RunSeed(unsigned seed, const Options& options) {
 
     const auto deadline = Clock::now() + std::chrono::seconds(options.seconds);
     std::atomic<bool> done{false};
+    std::atomic<const char*> phase{"the host threads ran"};
     // A hung driver cannot be cleaned up: the watchdog ends the program.
     std::thread watchdog([&] {
         const auto limit = deadline + 20s;
@@ -741,11 +779,14 @@ bool RunSeed(unsigned seed, const Options& options) {
         }
         if (!done.load()) {
             std::lock_guard<std::mutex> lock(reportLock);
-            std::fprintf(stderr, "HANG: seed %u did not finish; last calls:", seed);
+            std::fprintf(stderr, "HANG: seed %u did not finish while %s; host threads:", seed,
+                         phase.load());
             for (const auto& host : hosts) {
-                std::fprintf(stderr, " %s;", host->lastCall.load());
+                std::fprintf(stderr, " %s %s;", host->inCall.load() ? "in" : "after",
+                             host->lastCall.load());
             }
-            std::fputc('\n', stderr);
+            std::fprintf(stderr, "\nthe last messages:\n");
+            Recent().Print();
             std::fflush(stderr);
             std::_Exit(4);
         }
@@ -766,6 +807,7 @@ bool RunSeed(unsigned seed, const Options& options) {
     }
 
     if (options.exitWithoutFinalize) {
+        phase = "leaving without finalize";
         // Grab threads still run and log into the file: the host just leaves.
         setProperty(0, 0, "LogIntoFile", 1);
         setProperty(0, 0, "continuous", 1);
@@ -776,12 +818,16 @@ bool RunSeed(unsigned seed, const Options& options) {
         std::exit(violations.load() == 0 ? 0 : 1);
     }
 
+    phase = "finalizing";
     releaseCallbacks = true;
     setDebugMsgProc(nullptr);
     for (const char* call : kZurCalls) {
         ZURSimFailNext(call, 0);
     }
     ZURSimFailNext("ZURClose", 0);
+    // A host's finalize may have been the last one while ZUR refused closes;
+    // the driver retries those at the next last finalize, which is ours.
+    initialize(folder.Path().c_str(), nullptr);
     while (DriverLog::Instance().RefCount() > 0) {
         TimedFinalize();
     }
