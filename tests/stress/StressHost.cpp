@@ -127,7 +127,17 @@ std::shared_mutex namesLock;
 std::atomic<int> closesInFlight{0};
 std::atomic<std::uint64_t> closesBegun{0};
 
+// Set while the thread is in a timed close or finalize: the host's own sink
+// does not block then, since the bound is on the driver's time, not on the
+// time the host's code spends on the same thread (and a finalize holds
+// namesLock meanwhile).
+thread_local bool inTimedCall = false;
+
 std::chrono::milliseconds Closing(void (*close)(int), int port) {
+    struct Timed {
+        Timed() { inTimedCall = true; }
+        ~Timed() { inTimedCall = false; }
+    } timed;
     const bool alone = closesInFlight.fetch_add(1) == 0;
     const std::uint64_t begun = closesBegun.fetch_add(1) + 1;
     PortBook* book = BookOf(port);
@@ -193,12 +203,13 @@ void CheckImage(int port, PortBook& book) {
     }
     const int row = static_cast<int>(callbackRandom() % static_cast<unsigned>(height));
     std::vector<std::uint8_t> buffer(static_cast<std::size_t>(width) + 2 * kGuard, kCanary);
-    // Another host thread may close the port and open it again while this
-    // one reads: then the row is of another image.
+    // Another host thread may close the port, or finalize, and open the
+    // camera again, on this port or another, while this one reads and
+    // compares: then the simulator's last image is of that other open.
     const std::uint64_t opens = book.opens.load();
-    const bool quiet = book.busy.load() == 0;
-    if (getCVLGrabRow(0, port, buffer.data() + kGuard, row, 0, width - 1) != 1 || !quiet ||
-        book.busy.load() != 0 || book.opens.load() != opens) {
+    const std::uint64_t closes = closesBegun.load();
+    const bool quiet = book.busy.load() == 0 && closesInFlight.load() == 0;
+    if (getCVLGrabRow(0, port, buffer.data() + kGuard, row, 0, width - 1) != 1 || !quiet) {
         return;
     }
     for (int i = 0; i < kGuard; ++i) {
@@ -213,7 +224,8 @@ void CheckImage(int port, PortBook& book) {
         return;  // another geometry than the open's: nothing to compare
     }
     std::vector<std::uint8_t> raw(size);
-    if (ZURSimLastImage(device, raw.data(), size) != size) {
+    if (ZURSimLastImage(device, raw.data(), size) != size || book.busy.load() != 0 ||
+        book.opens.load() != opens || closesBegun.load() != closes) {
         return;
     }
     imagesCompared.fetch_add(1);
@@ -309,7 +321,7 @@ void CountingSink(const char* text) {
 // On grab threads: blocks as a sink that waits for its UI thread does.
 void BlockingSink(const char* text) {
     CountingSink(text);
-    if (!hostThread) {
+    if (!hostThread && !inTimedCall) {
         SleepUnlessReleased(messageBlockMs.load());
     }
 }
