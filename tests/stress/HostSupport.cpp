@@ -6,21 +6,26 @@
 
 #include "ZavaDED.h"
 #include "log/DriverLog.h"
+#include "platform/NoDestructor.h"
 
 namespace testing_support {
 namespace {
 
 enum class Mode { Take, Block, Close };
 
+// Never destroyed, as the driver's own state: a test that exits without
+// cleanup leaves grab threads that still log through the sink.
 std::mutex lock;
-std::condition_variable changed;
+platform::NoDestructor<std::condition_variable> changedStorage;
+std::condition_variable& changed = *changedStorage;
 thread_local bool onHostThread = false;
 Mode mode = Mode::Take;
 std::chrono::milliseconds blockTime{0};
 bool released = false;
 int blocked = 0;
 int closePort = 0;
-std::string closeTrigger;
+platform::NoDestructor<std::string> closeTriggerStorage;
+std::string& closeTrigger = *closeTriggerStorage;
 bool closeStarted = false;
 bool closeReturned = false;
 MessageProc next = nullptr;  // the callback the sink stands in front of

@@ -7,19 +7,33 @@
 
 #include "TempDir.h"
 #include "platform/DebugOutput.h"
+#include "platform/NoDestructor.h"
 
 namespace testing_support {
 namespace {
 
-std::mutex captureLock;
-std::vector<std::string> callbackTexts;  // prefix, message, prefix, message, ...
-// Each message reaches the callback as two calls, prefix then text, on the
-// thread that logged it; threads may interleave their pairs. The prefixes wait
-// here rather than in a thread_local string: under mingw, a thread_local's
-// destructor runs at thread exit with the runtime's key lock held and then
-// needs the loader lock, which deadlocks against a thread that ends meanwhile.
-std::map<std::thread::id, std::string> pendingPrefixes;
-std::vector<std::string> debugTexts;
+// What the captures received. Never destroyed: a grab thread of a test that
+// exits without cleanup may still log while the statics go.
+struct Captured {
+    std::mutex lock;
+    std::vector<std::string> callbackTexts;  // prefix, message, prefix, message, ...
+    // Each message reaches the callback as two calls, prefix then text, on
+    // the thread that logged it; threads may interleave their pairs. The
+    // prefixes wait here rather than in a thread_local string: under mingw, a
+    // thread_local's destructor runs at thread exit with the runtime's key
+    // lock held and then needs the loader lock, which deadlocks against a
+    // thread that ends meanwhile.
+    std::map<std::thread::id, std::string> pendingPrefixes;
+    std::vector<std::string> debugTexts;
+};
+Captured& TheCaptured() {
+    static platform::NoDestructor<Captured> captured;
+    return *captured;
+}
+std::mutex& captureLock = TheCaptured().lock;
+std::vector<std::string>& callbackTexts = TheCaptured().callbackTexts;
+std::map<std::thread::id, std::string>& pendingPrefixes = TheCaptured().pendingPrefixes;
+std::vector<std::string>& debugTexts = TheCaptured().debugTexts;
 platform::LocalTime fixedTime;
 
 void DebugSink(const char* text) {

@@ -12,15 +12,14 @@
 #include <thread>
 #include <vector>
 
-#include "DriverLibrary.h"
 #include "GtkSheetDriver.h"
-#include "TempDir.h"
+#include "LoadedDriverSheet.h"
 #include "ZURSim.h"
-#include "platform/Profile.h"
 
 namespace {
 
 using namespace gtk_sheet_driver;
+using namespace sheet_test;
 
 constexpr int kWidth = 1086;
 constexpr int kWidthRange = 1084;
@@ -29,23 +28,6 @@ constexpr const char* kTitle = "Configure camera on port #1: XCG-V60E-100";
 
 void PressEscape(GtkWidget* dialog) {
     PressKey(dialog, GDK_KEY_Escape);
-}
-
-std::mutex received;
-std::vector<std::string> messages;
-
-extern "C" void Collect(const char* text) {
-    std::lock_guard<std::mutex> lock(received);
-    messages.emplace_back(text);
-}
-
-int ReceivedContaining(const std::string& part) {
-    std::lock_guard<std::mutex> lock(received);
-    int count = 0;
-    for (const auto& message : messages) {
-        count += message.find(part) != std::string::npos ? 1 : 0;
-    }
-    return count;
 }
 
 int RegisterReads() {
@@ -60,36 +42,11 @@ int RegisterReads() {
     return count;
 }
 
-class GtkSheet : public ::testing::Test {
+class GtkSheet : public LoadedDriverSheet {
   public:
-    static void SetUpTestSuite() {
-        driver = std::make_unique<DriverLibrary>(DriverLibrary::DefaultPath());
-    }
-    static void TearDownTestSuite() { driver.reset(); }
-
     void SetUp() override {
         ASSERT_NE(std::getenv("DISPLAY"), nullptr) << "needs a display: run under xvfb-run -a";
-        {
-            std::lock_guard<std::mutex> lock(received);
-            messages.clear();
-        }
-        ZURSimReset();
-        ASSERT_EQ(ZURSimAddCamera("XCG-V60E", 100), 1);    // standard, 640 x 480
-        ASSERT_EQ(ZURSimAddCamera("XCG-5005CR", 200), 1);  // colour
-        ASSERT_EQ(ZURSimAddCamera("XCG-H280E", 300), 1);
-        ASSERT_EQ(driver->initialize(systemDir.Path().c_str(), &Collect), 1);
-        driver->setDebugMsgProc(&Collect);
-    }
-    void TearDown() override {
-        for (int port = 0; port < 3; ++port) {
-            driver->closeCVLPort(0, port);
-        }
-        driver->finalize();
-    }
-
-    void Open(int port, const char* camera) {
-        int size[2] = {0, 0};
-        ASSERT_EQ(driver->openCVLPort(0, port, camera, size), 1) << camera;
+        LoadedDriverSheet::SetUp();
     }
 
     Outcome Configure(const std::string& camera, const std::string& title,
@@ -97,21 +54,7 @@ class GtkSheet : public ::testing::Test {
         return WhileShown(title, steps,
                           [&] { return driver->configureCamera(nullptr, camera.c_str()); });
     }
-
-    std::string IniValue(const char* section, const std::string& key) const {
-        char value[256] = {};
-        platform::GetProfileString(section, key.c_str(), "(absent)", value, sizeof value,
-                                   IniPath().c_str());
-        return value;
-    }
-    bool IniExists() const { return testing_support::FileExists(IniPath()); }
-    std::string IniPath() const { return systemDir.File("ZavaDED.ini"); }
-
-    static std::unique_ptr<DriverLibrary> driver;
-    testing_support::TempDir systemDir;
 };
-
-std::unique_ptr<DriverLibrary> GtkSheet::driver;
 
 GtkWidget* OkButton(GtkWidget* dialog) {
     return FindNamed(dialog, "1");

@@ -12,64 +12,17 @@
 #include <thread>
 #include <vector>
 
-#include "DriverLibrary.h"
+#include "LoadedDriverSheet.h"
 #include "SheetDriver.h"
-#include "TempDir.h"
 #include "ZURSim.h"
 
 namespace {
 
 using namespace sheet_driver;
+using namespace sheet_test;
 
-std::mutex received;
-std::vector<std::string> messages;
-
-extern "C" void ZAVADED_CALL Collect(const char* text) {
-    std::lock_guard<std::mutex> lock(received);
-    messages.emplace_back(text);
-}
-
-bool ReceivedContaining(const std::string& part) {
-    std::lock_guard<std::mutex> lock(received);
-    for (const auto& message : messages) {
-        if (message.find(part) != std::string::npos) {
-            return true;
-        }
-    }
-    return false;
-}
-
-class WineSheet : public ::testing::Test {
+class WineSheet : public LoadedDriverSheet {
   protected:
-    static void SetUpTestSuite() {
-        driver = std::make_unique<DriverLibrary>(DriverLibrary::DefaultPath());
-    }
-    static void TearDownTestSuite() { driver.reset(); }
-
-    void SetUp() override {
-        {
-            std::lock_guard<std::mutex> lock(received);
-            messages.clear();
-        }
-        ZURSimReset();
-        ASSERT_EQ(ZURSimAddCamera("XCG-V60E", 100), 1);    // standard, 640 x 480
-        ASSERT_EQ(ZURSimAddCamera("XCG-5005CR", 200), 1);  // colour
-        ASSERT_EQ(ZURSimAddCamera("XCG-H280E", 300), 1);
-        ASSERT_EQ(driver->initialize(systemDir.Path().c_str(), &Collect), 1);
-        driver->setDebugMsgProc(&Collect);
-    }
-    void TearDown() override {
-        for (int port = 0; port < 3; ++port) {
-            driver->closeCVLPort(0, port);
-        }
-        driver->finalize();
-    }
-
-    void Open(int port, const char* camera) {
-        int size[2] = {0, 0};
-        ASSERT_EQ(driver->openCVLPort(0, port, camera, size), 1) << camera;
-    }
-
     // configureCamera on this thread while user() works the sheet, once it
     // is up, on another; user() must close the sheet.
     int Configure(const std::string& camera, const std::string& title,
@@ -92,19 +45,7 @@ class WineSheet : public ::testing::Test {
         userThread.join();
         return result;
     }
-
-    std::string IniValue(const std::string& section, const std::string& key) const {
-        char value[256] = {};
-        GetPrivateProfileStringA(section.c_str(), key.c_str(), "(absent)", value, sizeof value,
-                                 systemDir.File("ZavaDED.ini").c_str());
-        return value;
-    }
-
-    static std::unique_ptr<DriverLibrary> driver;
-    testing_support::TempDir systemDir;
 };
-
-std::unique_ptr<DriverLibrary> WineSheet::driver;
 
 RECT WindowRect(HWND window) {
     RECT rect{};
