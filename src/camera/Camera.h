@@ -123,6 +123,7 @@ class Camera {
     // next open of the device tries it again.
     void CloseDevice();
     void RetryUnclosedDevice();
+    static void ForgetReissuedHandle(std::uint32_t handle);
     // Gives back what a failed open built, so that the device can be opened
     // again: conversion handle, stream, grab thread, buffers and device.
     void UndoOpen(bool deviceOpen, bool streamAllocated);

@@ -70,6 +70,7 @@ bool Camera::Open(int portNo, int* sizeOut) {
             return fail();
         }
         deviceOpen = true;
+        ForgetReissuedHandle(zurHandle);
         LogMessage(log, 3, "INFO point: ZUROpen passed: port %d\n", portNo);
         LogMessage(log, 3, "Camera::Open seting parameters to camera: port=%d\n", portNo);
         SetParameters();
@@ -242,6 +243,15 @@ void Camera::RetryUnclosedDevice() {
     if (found != unclosed.end() && ZURClose(found->second) != 0) {
         unclosed.erase(found);
     }
+}
+
+void Camera::ForgetReissuedHandle(std::uint32_t handle) {
+    // ZUR hands out only free handles: if this number waits for another
+    // close, ZUR released it after all, and closing it again would close
+    // this open instead.
+    std::lock_guard<std::mutex> lock(UnclosedLock());
+    std::erase_if(UnclosedHandles(),
+                  [handle](const auto& unclosed) { return unclosed.second == handle; });
 }
 
 void Camera::CloseRefusedHandles() {

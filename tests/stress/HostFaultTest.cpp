@@ -190,6 +190,24 @@ TEST(HostFaults, ACameraWhoseCloseFailedOpensAgain) {
     EXPECT_EQ(ZURSimOpenDeviceCount(), 0);
 }
 
+// An unplugged camera's close fails, yet ZUR may have released the handle and
+// give its number to the next open: the retry must not close that one.
+TEST(HostFaults, TheRetryOfAFailedCloseLeavesAReissuedHandleAlone) {
+    DriverSession session({{"XCG-V60E", 1}, {"XCG-V60E", 2}});
+    ZURSimReuseHandles(1);
+    session.Open("XCG-V60E-1", 0);
+    ZURSimUnplug(1);
+    closeCVLPort(0, 0);
+    session.Open("XCG-V60E-2", 1);  // the number the unplugged camera had
+    int size[2] = {0, 0};
+    EXPECT_EQ(openCVLPort(0, 0, "XCG-V60E-1", size), 0);  // still unplugged
+    EXPECT_EQ(ZURSimOpenDeviceCount(), 1);
+    CallbackRecorder recorder;
+    ASSERT_EQ(setCompleteCallback(0, 1, &CallbackRecorder::Callback), 1);
+    ASSERT_EQ(doCVLGrab(0, 1), 1);
+    EXPECT_TRUE(recorder.WaitFor(1));
+}
+
 TEST(HostFaultsDeathTest, AHostThatExitsWhileGrabbingLosesNoLogEntry) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     // The child runs this test afresh: the folder of the parent reaches it

@@ -170,6 +170,11 @@ ZUR_API int32_t ZURSimSetCameraOption(uint64_t deviceId, const char* key, const 
  * with count 0. Every ZUR call but ZURGetLastError can be made to fail. */
 ZUR_API void ZURSimFailNext(const char* call, int32_t count);
 
+/* With on nonzero, ZUROpen hands out the lowest camera handle not in use, as
+ * libraries that recycle handles do, instead of one never used before. Until
+ * ZURSimReset. */
+ZUR_API void ZURSimReuseHandles(int32_t on);
+
 /* From now on every call on the camera fails with ZUR_ERROR_DEVICE_LOST and
  * pending image waits end. The camera stays in the enumeration list. */
 ZUR_API int32_t ZURSimUnplug(uint64_t deviceId);

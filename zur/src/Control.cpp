@@ -93,6 +93,11 @@ ZUR_API void ZURSimFailNext(const char* call, int32_t count) {
     }
 }
 
+ZUR_API void ZURSimReuseHandles(int32_t on) {
+    Control control;
+    control.state.reuseHandles = on != 0;
+}
+
 ZUR_API int32_t ZURSimUnplug(uint64_t deviceId) {
     Control control;
     Camera* camera = control.state.FindCamera(deviceId);

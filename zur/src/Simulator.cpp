@@ -48,6 +48,7 @@ void State::Clear() {
     handles.clear();
     conversions.clear();
     cameras.clear();
+    reuseHandles = false;
     faults.clear();
     journal.Clear();
     changed.notify_all();
@@ -89,7 +90,13 @@ Camera* State::FindOpen(std::uint32_t handle, std::uint32_t& error) {
 }
 
 std::uint32_t State::Open(Camera& camera) {
-    const std::uint32_t handle = nextHandle++;
+    std::uint32_t handle = nextHandle++;
+    if (reuseHandles) {
+        handle = 1;
+        while (handles.count(handle) != 0) {
+            ++handle;
+        }
+    }
     camera.handle = handle;
     camera.ResetStream();
     handles[handle] = &camera;

@@ -62,10 +62,12 @@ class State {
     std::map<std::string, std::int32_t, std::less<>> faults;
     Journal journal;
     std::uint64_t nextRequestSerial = 1;
+    bool reuseHandles = false;  // ZURSimReuseHandles
 
   private:
     bool initialized = false;
-    // Never reused within the process, so a stale handle always fails.
+    // Unless reuseHandles, never reused within the process, so that a stale
+    // handle always fails.
     std::uint32_t nextHandle = 1;
     // Conversion handles count from here, apart from camera handles, so that
     // one passed for the other fails.
