@@ -103,6 +103,9 @@ bool GrabThread::SetGrabEvent() {
 }
 
 void GrabThread::RequestStop() {
+    if (const auto hook = testHookBeforeStop.load()) {
+        hook();
+    }
     {
         std::lock_guard<std::mutex> lock(session->gate);
         session->stop.store(true, std::memory_order_release);
@@ -233,10 +236,17 @@ void GrabThread::ThreadMain(Session& session) {
 }
 
 bool GrabThread::IssueCB(Session& session) {
-    const CompleteCallback callback = session.control->callback.load(std::memory_order_acquire);
-    const int port = session.Port();
-    // Once a close has asked the thread to stop, the host hears of no image.
-    if (!session.UnlessStopped([] {})) {
+    // What the callback names is read where a stop is excluded: a close takes
+    // the camera off its port before it stops the thread, and the host may
+    // index its own tables with the port. Once the camera has left its port
+    // or a close has asked the thread to stop, the host hears of no image.
+    CompleteCallback callback = nullptr;
+    int port = -1;
+    if (!session.UnlessStopped([&] {
+            callback = session.control->callback.load(std::memory_order_acquire);
+            port = session.Port();
+        }) ||
+        port < 0) {
         return false;
     }
     if (callback != nullptr) {

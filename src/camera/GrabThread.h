@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 
@@ -43,6 +44,10 @@ class GrabThread {
     void Destroy();
 
     static std::uint32_t static_ThreadMain(void* parameter);
+
+    // Tests only: runs as a stop request begins, before the thread hears of
+    // it, so that a test can hold a close at that point.
+    static inline std::atomic<void (*)()> testHookBeforeStop{nullptr};
 
   private:
     struct Session;

@@ -242,4 +242,43 @@ TEST(GrabThread, ManyOpenGrabCloseCycles) {
     EXPECT_EQ(ZURSimOpenDeviceCount(), 0);
 }
 
+// A close takes the camera off its port before it stops the thread. A thread
+// that delivers an image just then must not name the port the camera left:
+// a host indexing its ports with it would write outside its table.
+TEST(GrabThread, NoCallbackNamesThePortOfACloseInProgress) {
+    DriverSession session({{"XCG-U100CR", 5}});
+    session.Open("XCG-U100CR-5", 0);
+    CallbackRecorder recorder;
+    ASSERT_EQ(setCompleteCallback(0, 0, &CallbackRecorder::Callback), 1);
+    DriverLog::Instance().SetLogLevel(2);
+    // The thread is to convert the image while the close begins, and the
+    // close is held until the thread delivered it or gave up.
+    ZURSimSetDelay("ZURColorConvExec", 300);
+    static testing_support::LogCapture* log = nullptr;
+    static CallbackRecorder* calls = nullptr;
+    log = &session.Log();
+    calls = &recorder;
+    GrabThread::testHookBeforeStop = [] {
+        const auto until = std::chrono::steady_clock::now() + 3s;
+        while (calls->Count() == 0 &&
+               !log->Contains("GrabThread::ThreadMain: leaving on port=-1\n") &&
+               std::chrono::steady_clock::now() < until) {
+            std::this_thread::sleep_for(5ms);
+        }
+    };
+    ASSERT_EQ(doCVLGrab(0, 0), 1);
+    const auto until = std::chrono::steady_clock::now() + 5s;
+    while (testing_support::JournalOf("ZURColorConvExec").empty() &&
+           std::chrono::steady_clock::now() < until) {
+        std::this_thread::sleep_for(5ms);
+    }
+    ASSERT_FALSE(testing_support::JournalOf("ZURColorConvExec").empty());
+    closeCVLPort(0, 0);
+    GrabThread::testHookBeforeStop = nullptr;
+    for (const auto& [grabber, port] : recorder.Calls()) {
+        EXPECT_EQ(port, 0) << "callback (" << grabber << ", " << port << ")";
+    }
+    EXPECT_FALSE(session.Log().Contains("GrabThread::IssueCB: CB called, -1"));
+}
+
 }  // namespace

@@ -170,6 +170,11 @@ ZUR_API int32_t ZURSimSetCameraOption(uint64_t deviceId, const char* key, const 
  * with count 0. Every ZUR call but ZURGetLastError can be made to fail. */
 ZUR_API void ZURSimFailNext(const char* call, int32_t count);
 
+/* Makes every later call of the named function take `milliseconds` longer,
+ * as a slow device or network would, before it does its work; other calls
+ * go on meanwhile. 0 takes the delay away; ZURSimReset takes all away. */
+ZUR_API void ZURSimSetDelay(const char* call, uint32_t milliseconds);
+
 /* With on nonzero, ZUROpen hands out the lowest camera handle not in use, as
  * libraries that recycle handles do, instead of one never used before. Until
  * ZURSimReset. */

@@ -93,6 +93,18 @@ ZUR_API void ZURSimFailNext(const char* call, int32_t count) {
     }
 }
 
+ZUR_API void ZURSimSetDelay(const char* call, uint32_t milliseconds) {
+    Control control;
+    if (call == nullptr) {
+        return;
+    }
+    if (milliseconds == 0) {
+        control.state.delaysMs.erase(std::string(call));
+    } else {
+        control.state.delaysMs[call] = milliseconds;
+    }
+}
+
 ZUR_API void ZURSimReuseHandles(int32_t on) {
     Control control;
     control.state.reuseHandles = on != 0;

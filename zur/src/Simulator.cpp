@@ -1,8 +1,10 @@
 #include "Simulator.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 
 #include "Config.h"
 #include "ZUR.h"
@@ -50,6 +52,7 @@ void State::Clear() {
     cameras.clear();
     reuseHandles = false;
     faults.clear();
+    delaysMs.clear();
     journal.Clear();
     changed.notify_all();
 }
@@ -176,6 +179,13 @@ Call::Call(std::string_view name, const std::string& arguments)
     }
     serial = state.journal.Begin(std::move(text));
     injected = state.TakeFault(name);
+    if (const auto delay = state.delaysMs.find(name); delay != state.delaysMs.end()) {
+        // Slow, as a device or network can be, but no other call waits for it.
+        const auto pause = std::chrono::milliseconds(delay->second);
+        lock.unlock();
+        std::this_thread::sleep_for(pause);
+        lock.lock();
+    }
 }
 
 std::int32_t Call::Fail(std::uint32_t error) {

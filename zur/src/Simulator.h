@@ -60,6 +60,7 @@ class State {
     std::map<std::uint32_t, Camera*> handles;
     std::map<std::uint32_t, Conversion> conversions;
     std::map<std::string, std::int32_t, std::less<>> faults;
+    std::map<std::string, std::uint32_t, std::less<>> delaysMs;  // ZURSimSetDelay
     Journal journal;
     std::uint64_t nextRequestSerial = 1;
     bool reuseHandles = false;  // ZURSimReuseHandles
