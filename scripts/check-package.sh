@@ -2,16 +2,20 @@
 # Unpacks the integrators' release package and checks it: exactly the files it
 # promises, a 32-bit DLL that carries the project's version and no other
 # version resource, the driver's banner of the same version, the seventeen
-# undecorated exports, and a guide that names every export.
+# undecorated exports, a guide that names every export and exactly the DLLs
+# and ZUR functions the DLL imports, and the guide's host example, compiled
+# against the package and run under 32-bit Wine with the simulated ZUR.dll.
 #   scripts/check-package.sh [ZavaDED-<version>-win32.zip]
 set -euo pipefail
 zip=${1:+$(realpath "$1")}
 cd "$(dirname "$0")/.."
+repo=$PWD
 export LC_ALL=C
 version=$(sed -n 's/^project(ZavaDED VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 name=ZavaDED-$version-win32
 zip=${zip:-$(realpath "build/win32/$name.zip")}
 objdump=${OBJDUMP:-i686-w64-mingw32-objdump}
+zur_dll=${ZUR_DLL:-build/win32/bin/ZUR.dll}
 
 failures=0
 fail() {
@@ -67,8 +71,41 @@ for export in $(sed -n '/^EXPORTS/,$p' src/driver/ZavaDED.def | tail -n +2 | awk
   grep -qw "$export" "$top/INTEGRATING.md" || fail "INTEGRATING.md does not describe $export"
 done
 
+# The guide's list of what the DLL needs, against its import table: the DLLs
+# as the table spells them, and every function taken from ZUR.dll.
+imports=$("$objdump" -p "$dll" | sed -n '/The Import Tables/,/The Export Tables/p')
+needs=$(sed -n '/^## What the driver needs beside it/,/^## /p' "$top/INTEGRATING.md")
+compare_imports() {  # what, guide's list, DLL's list
+  if [ "$2" != "$3" ]; then
+    fail "INTEGRATING.md lists other $1 than ZavaDED.dll imports (< guide, > DLL):"
+    diff <(echo "$2") <(echo "$3") >&2 || true
+  fi
+}
+compare_imports DLLs "$(grep -oiE '`[A-Za-z0-9_]+\.dll`' <<<"$needs" | tr -d '`' | sort -u)" \
+  "$(sed -n 's/^\s*DLL Name: //p' <<<"$imports" | sort -u)"
+compare_imports "ZUR functions" "$(grep -oE '`ZUR[A-Za-z0-9_]+`' <<<"$needs" | tr -d '`' | sort -u)" \
+  "$(sed -n '/DLL Name: ZUR.dll/,/DLL Name:/p' <<<"$imports" | awk 'NF == 3 && $2 ~ /^[0-9]+$/ {print $3}' | sort -u)"
+
+# The guide's host example, built as the guide says and run against the
+# package's DLL and the simulated cameras.
+host=$work/host
+mkdir "$host"
+sed -n '/^<!-- host-example.c/,/^```$/p' "$top/INTEGRATING.md" | sed '1,2d;$d' >"$host/host.c"
+cp "$top/ZavaDED.h" "$top/ZavaDED.def" "$top/ZavaDED.dll" "$host/"
+if ! cp "$zur_dll" "$host/"; then
+  fail "no simulated ZUR.dll to run the host example with (ZUR_DLL=$zur_dll)"
+elif ! (cd "$host" && i686-w64-mingw32-dlltool -d ZavaDED.def -l libZavaDED.a &&
+  i686-w64-mingw32-gcc -std=c99 -Wall -Wextra -Werror -I. host.c -L. -lZavaDED -o host.exe); then
+  fail "the host example of INTEGRATING.md does not build"
+elif ! (cd "$host" && timeout 300 "$repo/scripts/wine32.sh" host.exe >host.log 2>&1); then
+  fail "the host example of INTEGRATING.md failed under 32-bit Wine:"
+  cat "$host/host.log" >&2
+else
+  echo "the host example of INTEGRATING.md runs: $(grep -c 'rows read' "$host/host.log") images read"
+fi
+
 if [ "$failures" -ne 0 ]; then
   echo "package $name.zip: $failures failed checks" >&2
   exit 1
 fi
-echo "package $name.zip: contents, version and exports as they should be"
+echo "package $name.zip: contents, version, exports, imports and the host example as they should be"

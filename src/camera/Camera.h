@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "ZUR.h"
 #include "ZavaDED.h"
@@ -15,6 +16,16 @@
 #include "params/ParamSet.h"
 
 class GrabThread;
+
+// A name that property access knows, with its other spelling. The
+// integrators' guide lists every one; a check keeps the list and the guide
+// equal.
+struct PropertyName {
+    std::string name;
+    std::string alias;  // empty when there is none
+    bool readable = false;
+    bool writable = false;
+};
 
 // One detected camera: its ZUR device, its parameter set, its image buffers
 // and its grab thread. The registry creates and destroys it; the host opens
@@ -112,6 +123,10 @@ class Camera {
     bool GetProperty(const char* property, int* value);
     bool SetProperty(const char* property, int value);
     bool GetRange(const char* property, void* minimum, void* maximum);
+    // Every name GetProperty or SetProperty knows but the raw register
+    // names, in the order they are matched. Whether GetProperty answers a
+    // name may depend on the camera's family.
+    static std::vector<PropertyName> KnownProperties();
 
     // The configuration sheet.
     bool Configure(void* parentWindow);

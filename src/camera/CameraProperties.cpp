@@ -1,5 +1,6 @@
 // Property access by name: the host's names for camera settings, each mapped
 // to a parameter, a setter, a field of the camera or the process-wide log.
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstring>
@@ -52,6 +53,8 @@ int Truncate(double value) {
     }
     return static_cast<int>(value);
 }
+
+constexpr const char* kPixelSize = "PixelSize";
 
 enum class Family { Any, NotH280, NotColor, H280NotColor };
 
@@ -197,6 +200,19 @@ const Writable kWritable[] = {
     {{"ColorFilter", nullptr}, [](Camera& c, int v) { return c.SetColorFilter(v); }},
 };
 
+std::string SecondName(const char* const (&names)[2]) {
+    return names[1] != nullptr ? names[1] : "";
+}
+
+// Whether a table entry names a known property, in whatever order.
+bool SameNames(const PropertyName& known, const char* const (&names)[2]) {
+    const std::string second = SecondName(names);
+    return (EqualsIgnoringAsciiCase(known.name, names[0]) &&
+            EqualsIgnoringAsciiCase(known.alias, second)) ||
+           (EqualsIgnoringAsciiCase(known.name, second) &&
+            EqualsIgnoringAsciiCase(known.alias, names[0]));
+}
+
 bool InFamily(const Camera& camera, Family family) {
     switch (family) {
         case Family::Any:
@@ -225,7 +241,7 @@ bool Camera::GetProperty(const char* property, int* value) {
         *value = static_cast<int>(ReadRegister(address));
         return true;
     }
-    if (EqualsIgnoringAsciiCase(property, "PixelSize")) {
+    if (EqualsIgnoringAsciiCase(property, kPixelSize)) {
         *value = pixelSize;
         return true;
     }
@@ -269,6 +285,23 @@ bool Camera::SetProperty(const char* property, int value) {
     LogMessage(log, 1, "Camera::SetProperty: unrecognized property name:%s value=%d", property,
                value);
     return false;
+}
+
+std::vector<PropertyName> Camera::KnownProperties() {
+    std::vector<PropertyName> known{{kPixelSize, "", true, false}};
+    for (const Readable& entry : kReadable) {
+        known.push_back({entry.names[0], SecondName(entry.names), true});
+    }
+    for (const Writable& entry : kWritable) {
+        auto same = std::find_if(known.begin(), known.end(), [&](const PropertyName& property) {
+            return SameNames(property, entry.names);
+        });
+        if (same == known.end()) {
+            same = known.insert(known.end(), {entry.names[0], SecondName(entry.names)});
+        }
+        same->writable = true;
+    }
+    return known;
 }
 
 bool Camera::GetRange(const char* property, void* /*minimum*/, void* /*maximum*/) {

@@ -50,6 +50,11 @@ ZAVADED_API int ZAVADED_CALL openCVLPort(int grabberNo, int portNo, const char* 
             }
             CameraList& cameras = CameraList::GetInstance();
             if (!cameras.IsCameraAvailable(cameraName)) {
+                if (log.RefCount() <= 0) {
+                    LogMessage(log, 1,
+                               "openCVLPort: ERROR: the driver is not initialised: call "
+                               "initialize first\n");
+                }
                 LogMessage(log, 1, "openCVLPort: ERROR: cannot find camera by name:%s\n",
                            cameraName);
                 return 0;

@@ -152,6 +152,20 @@ void ParamSet::DefineH280() {
     DefineFamily(kH280);
 }
 
+std::vector<ParamSet::Member> ParamSet::Members() {
+    std::vector<Member> members;
+    for (const NumericRow<int>& row : kIntParams) {
+        members.emplace_back(&(this->*row.member));
+    }
+    for (const NumericRow<double>& row : kDoubleParams) {
+        members.emplace_back(&(this->*row.member));
+    }
+    for (const EnumRow& row : kEnumParams) {
+        members.emplace_back(&(this->*row.member));
+    }
+    return members;
+}
+
 void ParamSet::DefineFamily(std::size_t family) {
     for (const NumericRow<int>& row : kIntParams) {
         DefineNumeric(*this, row, family);

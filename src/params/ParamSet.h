@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <variant>
+#include <vector>
 
 #include "params/Param.h"
 
@@ -65,6 +67,11 @@ class ParamSet {
 
     // False until a family definition has given the parameters their names.
     bool IsDefined() const;
+
+    // Every parameter, in the order of the family tables: for code that
+    // treats them all alike.
+    using Member = std::variant<Param<int>*, Param<double>*, ParamEnum*>;
+    std::vector<Member> Members();
 
     // Reads the parameters from, or writes them to, the camera's section of
     // the INI file in the system path (see IniExchange). False for a null or

@@ -60,6 +60,26 @@ TEST_F(Lifecycle, UnmatchedFinalizeKeepsTheCountAtZero) {
     EXPECT_EQ(getCVLNoOfSupportedCameras(), 1);
 }
 
+// The name is right: what is missing is the initialize before the open.
+TEST_F(Lifecycle, OpenWithoutInitializeSaysSoBeforeTheNameIsMissed) {
+    constexpr const char* kNotInitialised =
+        "openCVLPort: ERROR: the driver is not initialised: call initialize first\n";
+    constexpr const char* kNotFound =
+        "openCVLPort: ERROR: cannot find camera by name:XCG-U100E-4660\n";
+    int size[2];
+    EXPECT_EQ(openCVLPort(0, 0, "XCG-U100E-4660", size), 0);
+    ASSERT_GE(capture.IndexOf(kNotInitialised), 0);
+    EXPECT_EQ(capture.IndexOf(kNotFound), capture.IndexOf(kNotInitialised) + 1);
+
+    ASSERT_EQ(initialize(nullptr, &LogCapture::MessageProcForTest), 1);
+    capture.Clear();
+    EXPECT_EQ(openCVLPort(0, 0, "XCG-U100E-1", size), 0);
+    EXPECT_EQ(capture.Count(kNotInitialised), 0);
+    ASSERT_EQ(finalize(), 1);
+    EXPECT_EQ(openCVLPort(0, 0, "XCG-U100E-4660", size), 0);
+    EXPECT_EQ(capture.Count(kNotInitialised), 1);
+}
+
 TEST_F(Lifecycle, SettingsSurviveFinalize) {
     ASSERT_EQ(initialize("kept", &LogCapture::MessageProcForTest), 1);
     ASSERT_EQ(finalize(), 1);
