@@ -135,19 +135,17 @@ static_assert(offsetof(DiscoveryAck, userDefinedName) == 232);
 
 // PACKETRESEND_CMD payload (16-bit block IDs).
 struct PacketResend {
-    Be16 reserved0;
     Be16 streamChannel;
-    Be16 reserved1;
     Be16 blockId;
-    std::uint8_t reserved2;
+    std::uint8_t reserved0;
     Be24 firstPacketId;
-    std::uint8_t reserved3;
+    std::uint8_t reserved1;
     Be24 lastPacketId;
 };
-static_assert(sizeof(PacketResend) == 16);
-static_assert(offsetof(PacketResend, blockId) == 6);
-static_assert(offsetof(PacketResend, firstPacketId) == 9);
-static_assert(offsetof(PacketResend, lastPacketId) == 13);
+static_assert(sizeof(PacketResend) == 12);
+static_assert(offsetof(PacketResend, blockId) == 2);
+static_assert(offsetof(PacketResend, firstPacketId) == 5);
+static_assert(offsetof(PacketResend, lastPacketId) == 9);
 
 // WRITEREG_ACK and WRITEMEM_ACK payload.
 struct WriteAck {
