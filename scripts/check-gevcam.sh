@@ -115,5 +115,5 @@ wait "$gevcam_pid" || fail "gevcam exited with status $? after SIGTERM"
 gevcam_pid=
 
 echo "--- Aravis frames against the simulated ZUR library"
-"$bin/gevcam_aravis_tests"
+timeout 300 "$bin/gevcam_aravis_tests"
 echo "check-gevcam: all passed"
