@@ -2,7 +2,6 @@
 // their status codes, control privilege and its heartbeat, hostile datagrams.
 
 #include <bit>
-#include <regex>
 #include <string>
 
 #include "DeviceHarness.h"
@@ -117,13 +116,16 @@ TEST(GevCommand, SeveralRegistersPerCommandStopAtTheFirstRefusal) {
 TEST(GevCommand, MemoryHoldsTheUrlAndTheGenicamFile) {
     Device device(Camera("XCG-U100CR", 1));
     const std::vector<std::uint8_t> url = device.ReadMemory(bs::kFirstUrl, 512);
-    std::smatch parts;
+    // Local:NAME.xml;ADDRESS;LENGTH, both numbers in hexadecimal.
     const std::string text = Text(url, 0, url.size());
-    ASSERT_TRUE(
-        std::regex_match(text, parts, std::regex("Local:([-\\w]+\\.xml);([0-9A-F]+);([0-9A-F]+)")))
-        << text;
-    EXPECT_EQ(std::stoul(parts[2], nullptr, 16), gevcam::device::kXmlAddress);
-    const std::size_t size = std::stoul(parts[3], nullptr, 16);
+    const std::size_t first = text.find(';');
+    const std::size_t second = text.find(';', first + 1);
+    ASSERT_EQ(text.rfind("Local:gevcam-XCG-U100CR.xml;", 0), 0u) << text;
+    ASSERT_NE(second, std::string::npos) << text;
+    EXPECT_EQ(std::stoul(text.substr(first + 1), nullptr, 16), gevcam::device::kXmlAddress);
+    std::size_t end = 0;
+    const std::size_t size = std::stoul(text.substr(second + 1), &end, 16);
+    EXPECT_EQ(second + 1 + end, text.size()) << text;
     ASSERT_EQ(size, device.camera.Xml().size());
     const std::vector<std::uint8_t> xml = device.ReadMemory(gevcam::device::kXmlAddress, size);
     EXPECT_EQ(std::string(xml.begin(), xml.end()), device.camera.Xml());
@@ -155,14 +157,16 @@ TEST(GevCommand, EveryRegisterOfTheGenicamFileCanBeRead) {
     for (const char* model : {"XCG-V60E", "XCG-U100CR", "XCG-H280E"}) {
         Device device(Camera(model, 1));
         const std::string& xml = device.camera.Xml();
-        const std::regex address("<Address>0x([0-9A-F]+)</Address>\\s*<Length>(\\d+)</Length>");
         int count = 0;
-        for (auto it = std::sregex_iterator(xml.begin(), xml.end(), address);
-             it != std::sregex_iterator(); ++it, ++count) {
-            const auto at = static_cast<std::uint32_t>(std::stoul((*it)[1], nullptr, 16));
-            const auto length = static_cast<std::uint32_t>(std::stoul((*it)[2]));
-            const Ack ack = device.Command(gvcp::kReadMem, Words({at, length}));
-            EXPECT_EQ(ack.status, status::kSuccess) << model << " " << std::hex << at;
+        for (std::size_t at = xml.find("<Address>"); at != std::string::npos;
+             at = xml.find("<Address>", at + 1), ++count) {
+            const auto address =
+                static_cast<std::uint32_t>(std::stoul(xml.substr(at + 9), nullptr, 16));
+            const std::size_t length = xml.find("<Length>", at);
+            ASSERT_NE(length, std::string::npos);
+            const auto bytes = static_cast<std::uint32_t>(std::stoul(xml.substr(length + 8)));
+            const Ack ack = device.Command(gvcp::kReadMem, Words({address, bytes}));
+            EXPECT_EQ(ack.status, status::kSuccess) << model << " " << std::hex << address;
         }
         EXPECT_GT(count, 60) << model;
     }
