@@ -19,10 +19,11 @@ build=${1:-build/native}
 if [ "${GEVCAM_NAMESPACE:-}" != 1 ]; then
   # A network namespace of our own: as root directly, otherwise in a user
   # namespace as well.
+  self=$PWD/scripts/check-gevcam.sh
   if [ "$(id -u)" -eq 0 ]; then
-    exec env GEVCAM_NAMESPACE=1 unshare --net -- "$0" "$@"
+    exec env GEVCAM_NAMESPACE=1 unshare --net -- "$self" "$@"
   fi
-  exec env GEVCAM_NAMESPACE=1 unshare --map-root-user --net -- "$0" "$@"
+  exec env GEVCAM_NAMESPACE=1 unshare --map-root-user --net -- "$self" "$@"
 fi
 ip link set lo up
 if [ "$(ip -o link show | wc -l)" -ne 1 ]; then
