@@ -155,6 +155,9 @@ TEST(GevStream, OnlyTheLastFramesAreKeptForResends) {
     ASSERT_EQ(device.Write(bs::kStreamPort, 0), status::kSuccess);
     device.Command(gvcp::kPacketResend, Words({10, 1, 1}), kClient, 0);
     EXPECT_TRUE(device.stream.empty());
+    EXPECT_FALSE(device.camera.Acquiring());
+    // Closing the channel keeps its destination address.
+    EXPECT_EQ(device.Read(bs::kStreamDestination), kClient.address);
 }
 
 TEST(GevStream, TriggersAndSingleFramesMakeOneFrameEach) {
