@@ -2,8 +2,8 @@
 # Installs what the named needs require on Debian, and does nothing (quickly)
 # when all of it is there.
 #   scripts/setup.sh [--check] NEED...
-# Needs: format native asan tsan win64 win32 fuzz bench package, run (what
-# scripts/run.sh needs) and test (what scripts/test.sh needs).
+# Needs: format native asan tsan win64 win32 fuzz bench package gevcam, run
+# (what scripts/run.sh needs) and test (what scripts/test.sh needs).
 # --check only reports what is missing and exits 1 if anything is.
 #
 # The win32 tests run under Debian's 32-bit Wine. This machine's kernel runs no
@@ -32,6 +32,7 @@ declare -A packages=(
   [win32]="googletest libstb-dev g++-mingw-w64-i686-posix binutils-mingw-w64-i686 wine32:i386 xvfb xauth"
   [fuzz]="clang libclang-rt-14-dev"
   [bench]="libbenchmark-dev"
+  [gevcam]="aravis-tools-cli aravis-tools libaravis-dev iproute2"
 )
 declare -A includes=(
   [native]="linux"
@@ -41,7 +42,8 @@ declare -A includes=(
   [run]="native"
   [bench]="native"
   [package]="win32"
-  [test]="format native asan tsan win64 win32 fuzz package"
+  [gevcam]="native"
+  [test]="format native asan tsan gevcam win64 win32 fuzz package"
 )
 
 wanted=()

@@ -45,6 +45,9 @@ for flavour in native asan tsan; do
   xvfb-run -a ctest --test-dir "build/$flavour" --output-on-failure -j"$jobs"
 done
 
+step "gevcam: Aravis against the served cameras, in a private network namespace"
+scripts/check-gevcam.sh build/native
+
 step "win64 and win32: build; check the win32 export table"
 scripts/build.sh win64
 scripts/build.sh win32
@@ -61,7 +64,7 @@ step "package: build and check the win32 release"
 package=$(scripts/package.sh)
 scripts/check-package.sh "$package"
 
-step "fuzz the INI reader"
+step "fuzz the INI reader and gevcam's command handler"
 scripts/fuzz.sh "${FUZZ_SECONDS:-30}"
 
 end_stage

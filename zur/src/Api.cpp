@@ -5,12 +5,11 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
-#include <vector>
 
-#include "Bayer.h"
-#include "CameraModel.h"
 #include "Simulator.h"
 #include "ZUR.h"
+#include "zursim/Bayer.h"
+#include "zursim/CameraModel.h"
 
 using zursim::Call;
 using zursim::Camera;
@@ -386,20 +385,13 @@ ZUR_API int32_t ZURColorConvExec(uint32_t conversion, int32_t width, int32_t hei
     // The work needs nothing shared, so other calls go on meanwhile.
     call.lock.unlock();
     const std::size_t pixels = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
-    std::vector<std::uint8_t> mosaic(pixels);
-    const auto* bytes = static_cast<const std::uint8_t*>(source);
-    if (SixteenBitMode(settings.convertMode)) {
-        for (std::size_t i = 0; i < pixels; ++i) {
-            const unsigned sample = (bytes[2 * i] | (unsigned{bytes[2 * i + 1]} << 8)) >>
-                                    static_cast<unsigned>(settings.shiftId);
-            mosaic[i] = static_cast<std::uint8_t>(std::min(sample, 255u));
-        }
-    } else {
-        std::memcpy(mosaic.data(), bytes, pixels);
-    }
-    zursim::Demosaic(filter, static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height),
-                     mosaic,
-                     std::span<std::uint8_t>(static_cast<std::uint8_t*>(target), pixels * 4));
+    const bool wide = SixteenBitMode(settings.convertMode);
+    zursim::DemosaicRaw(filter, static_cast<std::uint32_t>(width),
+                        static_cast<std::uint32_t>(height), wide,
+                        static_cast<std::uint32_t>(settings.shiftId),
+                        std::span<const std::uint8_t>(static_cast<const std::uint8_t*>(source),
+                                                      pixels * (wide ? 2 : 1)),
+                        std::span<std::uint8_t>(static_cast<std::uint8_t*>(target), pixels * 4));
     call.lock.lock();
     return call.Succeed();
 }

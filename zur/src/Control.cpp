@@ -5,10 +5,10 @@
 #include <cstring>
 #include <mutex>
 
-#include "Config.h"
-#include "Scene.h"
 #include "Simulator.h"
 #include "ZURSim.h"
+#include "zursim/Config.h"
+#include "zursim/Scene.h"
 
 using zursim::Camera;
 using zursim::State;

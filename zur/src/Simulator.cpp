@@ -2,13 +2,12 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdlib>
 #include <cstring>
 #include <thread>
 
-#include "Config.h"
 #include "ZUR.h"
 #include "platform/NoDestructor.h"
+#include "zursim/Config.h"
 
 namespace zursim {
 namespace {
@@ -36,13 +35,7 @@ void State::EnsureInitialized() {
         return;
     }
     initialized = true;
-    const char* path = std::getenv("ZUR_SIM_CONFIG");
-    if (path != nullptr && *path != '\0') {
-        // A file that cannot be read attaches no camera, as one without sections.
-        Attach(LoadConfigFile(path).value_or(std::vector<CameraOptions>{}));
-    } else {
-        Attach(BuiltInCameras());
-    }
+    Attach(ConfiguredCameras());
 }
 
 void State::Clear() {

@@ -14,8 +14,8 @@
 #include <string_view>
 #include <vector>
 
-#include "CameraModel.h"
 #include "Journal.h"
+#include "zursim/CameraModel.h"
 
 namespace zursim {
 

@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "Scene.h"
+#include "zursim/Scene.h"
 
 namespace zursim {
 

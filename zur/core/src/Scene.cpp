@@ -1,10 +1,10 @@
-#include "Scene.h"
+#include "zursim/Scene.h"
 
 #include <algorithm>
 #include <string>
 #include <vector>
 
-#include "Bayer.h"
+#include "zursim/Bayer.h"
 
 namespace zursim {
 namespace {

@@ -1,5 +1,6 @@
-#include "Bayer.h"
+#include "zursim/Bayer.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -89,6 +90,22 @@ void Demosaic(std::uint32_t filter, std::uint32_t width, std::uint32_t height,
             target[out++] = 255;
         }
     }
+}
+
+void DemosaicRaw(std::uint32_t filter, std::uint32_t width, std::uint32_t height, bool wide,
+                 std::uint32_t shift, std::span<const std::uint8_t> raw,
+                 std::span<std::uint8_t> target) {
+    const std::size_t pixels = std::size_t{width} * height;
+    if (!wide) {
+        Demosaic(filter, width, height, raw, target);
+        return;
+    }
+    std::vector<std::uint8_t> mosaic(pixels);
+    for (std::size_t i = 0; i < pixels; ++i) {
+        const unsigned sample = (raw[2 * i] | (unsigned{raw[2 * i + 1]} << 8)) >> shift;
+        mosaic[i] = static_cast<std::uint8_t>(std::min(sample, 255u));
+    }
+    Demosaic(filter, width, height, mosaic, target);
 }
 
 }  // namespace zursim

@@ -1,6 +1,7 @@
-#include "Config.h"
+#include "zursim/Config.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <limits>
@@ -217,6 +218,15 @@ std::optional<std::vector<CameraOptions>> LoadConfigFile(const std::string& path
 std::vector<CameraOptions> BuiltInCameras() {
     return {ModelDefaults("XCG-U100E", 4660), ModelDefaults("XCG-5005CR", 4661),
             ModelDefaults("XCG-H280E", 4662)};
+}
+
+std::vector<CameraOptions> ConfiguredCameras() {
+    const char* path = std::getenv("ZUR_SIM_CONFIG");
+    if (path == nullptr || *path == '\0') {
+        return BuiltInCameras();
+    }
+    // A file that cannot be read attaches no camera, as one without sections.
+    return LoadConfigFile(path).value_or(std::vector<CameraOptions>{});
 }
 
 }  // namespace zursim

@@ -1,4 +1,4 @@
-#include "CameraModel.h"
+#include "zursim/CameraModel.h"
 
 #include <algorithm>
 #include <bit>

@@ -30,4 +30,12 @@ Channel ChannelAt(std::uint32_t filter, std::uint32_t x, std::uint32_t y);
 void Demosaic(std::uint32_t filter, std::uint32_t width, std::uint32_t height,
               std::span<const std::uint8_t> mosaic, std::span<std::uint8_t> target);
 
+// Demosaic of a raw image as a camera delivers it: one byte per sample, or
+// (wide) two little-endian bytes per sample, shifted right by `shift` (0 to
+// 8) and clamped to 255. raw.size() >= width * height * (wide ? 2 : 1),
+// target.size() >= width * height * 4.
+void DemosaicRaw(std::uint32_t filter, std::uint32_t width, std::uint32_t height, bool wide,
+                 std::uint32_t shift, std::span<const std::uint8_t> raw,
+                 std::span<std::uint8_t> target);
+
 }  // namespace zursim

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "CameraModel.h"
+#include "zursim/CameraModel.h"
 
 namespace zursim {
 
@@ -22,5 +22,10 @@ std::optional<std::vector<CameraOptions>> LoadConfigFile(const std::string& path
 
 // XCG-U100E 4660, XCG-5005CR 4661, XCG-H280E 4662.
 std::vector<CameraOptions> BuiltInCameras();
+
+// The cameras a process starts with: those of the INI file named by the
+// environment variable ZUR_SIM_CONFIG (none when it cannot be read), or the
+// built-in set when the variable is unset or empty.
+std::vector<CameraOptions> ConfiguredCameras();
 
 }  // namespace zursim
