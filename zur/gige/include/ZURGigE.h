@@ -51,12 +51,16 @@
  *     MultiFrame with AcquisitionFrameCount) and runs AcquisitionStart;
  *     ZURIsoStop runs AcquisitionStop.
  *   - ZURImageReq hands the caller's buffer to the stream as it is (no
- *     copy). ZURImageCompleteWait fails with INCOMPLETE for a frame that did
- *     not arrive whole (lost packets that resends did not bring back) or
- *     not at the size and format of the stream; with TIMEOUT after its
- *     timeout. Once ZURAbortImageReqAll, ZURIsoStop, ZURIsoRelease,
- *     ZURClose or a failed wait have returned, nothing writes into the
- *     buffers of the requests they ended.
+ *     copy). A request usually joins the stream in the middle of a frame,
+ *     whose first packets it asks the camera for again (packet resend on,
+ *     without a limit per frame); should that frame come out torn, the
+ *     request takes the next one. ZURImageCompleteWait fails with
+ *     INCOMPLETE for a frame that did not arrive whole (lost packets that
+ *     resends did not bring back) or not at the size and format of the
+ *     stream, with TIMEOUT after its timeout; it never delivers a frame
+ *     older than one it delivered before. Once ZURAbortImageReqAll,
+ *     ZURIsoStop, ZURIsoRelease, ZURClose or a failed wait have returned,
+ *     nothing writes into the buffers of the requests they ended.
  *   - A camera that stops answering (heartbeat lost, a command without
  *     reply) is lost: every later call on its handle fails at once with
  *     DEVICE_LOST, pending waits end with it, and ZURClose releases the

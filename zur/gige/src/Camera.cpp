@@ -416,12 +416,14 @@ std::uint32_t Camera::AllocateStream(std::uint32_t packetSize) {
     if (!created) {
         return Failed(error, "stream");
     }
-    // Lost packets are asked for again; the socket holds a whole frame, so
-    // that a frame survives a receive thread that falls behind.
+    // Lost packets are asked for again, all of them if need be: a request
+    // joins the stream in the middle of a frame, whose first packets it
+    // then gets again. The socket holds a whole frame, so that a frame
+    // survives a receive thread that falls behind.
     g_object_set(created.get(), "packet-resend",
                  static_cast<int>(ARV_GV_STREAM_PACKET_RESEND_ALWAYS), "socket-buffer",
                  static_cast<int>(ARV_GV_STREAM_SOCKET_BUFFER_AUTO), "socket-buffer-size", 0,
-                 nullptr);
+                 "packet-request-ratio", 1.0, nullptr);
     FrameFormat format;
     format.width = static_cast<std::uint32_t>(width);
     format.height = static_cast<std::uint32_t>(height);

@@ -19,6 +19,16 @@ constexpr std::size_t kMaxRequests = 256;
 // Delivered frames remembered for ZURGigEGetFrameId, one per buffer.
 constexpr std::size_t kMaxDelivered = 64;
 
+// Whether block ID `id` comes after `last`. GVSP's 16-bit IDs run from 1 to
+// 65535 and start again at 1; within half the range, the one ahead is newer.
+bool Newer(std::uint64_t id, std::uint64_t last) {
+    if (id <= 0xFFFF && last <= 0xFFFF) {
+        const std::uint64_t ahead = (id + 0xFFFF - last) % 0xFFFF;
+        return ahead != 0 && ahead < 0x8000;
+    }
+    return id > last;
+}
+
 void* SerialTag(std::uint64_t serial) {
     return reinterpret_cast<void*>(static_cast<std::uintptr_t>(serial));
 }
@@ -204,6 +214,7 @@ std::uint32_t Stream::Check(ArvBuffer* buffer) const {
         arv_buffer_get_payload_type(buffer) != ARV_BUFFER_PAYLOAD_TYPE_IMAGE) {
         return ZUR_ERROR_INCOMPLETE;
     }
+    // Asked only of an image: Aravis complains about other payloads.
     const auto width = static_cast<std::uint32_t>(arv_buffer_get_image_width(buffer));
     const auto height = static_cast<std::uint32_t>(arv_buffer_get_image_height(buffer));
     const std::uint32_t pixelFormat = arv_buffer_get_image_pixel_format(buffer);
@@ -214,7 +225,7 @@ std::uint32_t Stream::Check(ArvBuffer* buffer) const {
 }
 
 void Stream::Complete(ArvBuffer* buffer) {
-    const GObjectPtr<ArvBuffer> owned(buffer);
+    GObjectPtr<ArvBuffer> owned(buffer);
     const auto serial = reinterpret_cast<std::uintptr_t>(arv_buffer_get_user_data(buffer));
     const auto request =
         std::find_if(requests.begin(), requests.end(), [serial](const auto& entry) {
@@ -223,17 +234,43 @@ void Stream::Complete(ArvBuffer* buffer) {
     if (request == requests.end()) {
         return;  // ended meanwhile; its memory is no longer the stream's
     }
+    const std::uint64_t frameId = arv_buffer_get_frame_id(buffer);
+    const std::uint32_t error = Check(buffer);
+    if (error != ZUR_ERROR_NONE && !request->retried) {
+        // A request joins the stream in the middle of a frame, whose first
+        // packets the camera may no longer have: its first frame may come
+        // out torn for that reason alone. The next one decides.
+        request->retried = true;
+        Trace("%s: frame %llu torn (%s): waiting for the next", label.c_str(),
+              static_cast<unsigned long long>(frameId), StatusText(arv_buffer_get_status(buffer)));
+        arv_stream_push_buffer(stream.get(), owned.release());
+        return;
+    }
+    if (error == ZUR_ERROR_NONE && lastDelivered && !Newer(frameId, *lastDelivered)) {
+        // A frame older than one already delivered (a late packet of it
+        // made it look new): the request waits for a newer one.
+        Trace("%s: frame %llu older than frame %llu: skipped", label.c_str(),
+              static_cast<unsigned long long>(frameId),
+              static_cast<unsigned long long>(*lastDelivered));
+        arv_stream_push_buffer(stream.get(), owned.release());
+        return;
+    }
     request->state = State::Done;
-    request->frameId = arv_buffer_get_frame_id(buffer);
-    request->error = Check(buffer);
+    request->frameId = frameId;
+    request->error = error;
+    if (error == ZUR_ERROR_NONE) {
+        lastDelivered = frameId;
+    }
     if (request->error == ZUR_ERROR_NONE) {
         Trace("%s: frame %llu delivered", label.c_str(),
               static_cast<unsigned long long>(request->frameId));
+    } else if (arv_buffer_get_status(buffer) != ARV_BUFFER_STATUS_SUCCESS) {
+        Trace("%s: frame %llu not delivered: %s", label.c_str(),
+              static_cast<unsigned long long>(frameId), StatusText(arv_buffer_get_status(buffer)));
     } else {
-        Trace("%s: frame %llu not delivered: %s (%d x %d)", label.c_str(),
-              static_cast<unsigned long long>(request->frameId),
-              StatusText(arv_buffer_get_status(buffer)), arv_buffer_get_image_width(buffer),
-              arv_buffer_get_image_height(buffer));
+        Trace("%s: frame %llu not delivered: not a %u x %u image of format 0x%08x", label.c_str(),
+              static_cast<unsigned long long>(frameId), format.width, format.height,
+              format.pixelFormat);
     }
 }
 

@@ -20,6 +20,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "GObjectPtr.h"
@@ -78,6 +79,7 @@ class Stream {
         std::uint32_t error = 0;
         std::uint64_t frameId = 0;
         bool waited = false;
+        bool retried = false;  // its first frame came out torn
     };
 
     void Push(const Pending& request);
@@ -99,6 +101,7 @@ class Stream {
     bool popping = false;      // a waiter is inside the Aravis pop, without the lock
     bool withdrawing = false;  // the receive thread is being stopped
     std::map<const void*, std::uint64_t> delivered;
+    std::optional<std::uint64_t> lastDelivered;  // block ID of the newest frame delivered
 };
 
 }  // namespace zurgige
