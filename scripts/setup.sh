@@ -2,8 +2,8 @@
 # Installs what the named needs require on Debian, and does nothing (quickly)
 # when all of it is there.
 #   scripts/setup.sh [--check] NEED...
-# Needs: format native asan tsan win64 win32 fuzz bench package, run (what
-# scripts/run.sh needs) and test (what scripts/test.sh needs).
+# Needs: format native asan tsan win64 win32 fuzz bench gige package, run
+# (what scripts/run.sh needs) and test (what scripts/test.sh needs).
 # --check only reports what is missing and exits 1 if anything is.
 #
 # The win32 tests run under Debian's 32-bit Wine. This machine's kernel runs no
@@ -20,10 +20,12 @@ fi
 [ $# -gt 0 ] || set -- test
 
 # Packages of each need. The Linux flavours build the GTK front end of the
-# configuration sheet (linux) and run its tests in a virtual display.
+# configuration sheet and the GigE Vision ZUR library over Aravis (linux),
+# run the dialog's tests in a virtual display and the GigE Vision tests in a
+# network namespace of their own (iproute2 brings up its loopback).
 declare -A packages=(
   [base]="ca-certificates git cmake make g++"
-  [linux]="pkg-config libgtk-3-dev"
+  [linux]="pkg-config libgtk-3-dev libaravis-dev libusb-1.0-0-dev iproute2"
   [format]="git clang-format"
   [native]="libgtest-dev googletest libstb-dev xvfb xauth"
   [asan]="libgtest-dev googletest libstb-dev xvfb xauth"
@@ -32,6 +34,9 @@ declare -A packages=(
   [win32]="googletest libstb-dev g++-mingw-w64-i686-posix binutils-mingw-w64-i686 wine32:i386 xvfb xauth"
   [fuzz]="clang libclang-rt-14-dev"
   [bench]="libbenchmark-dev"
+  [gige]="aravis-tools-cli iproute2"
+  [deb]="dpkg-dev"
+  [fresh]="debootstrap"
 )
 declare -A includes=(
   [native]="linux"
@@ -39,9 +44,10 @@ declare -A includes=(
   [tsan]="linux"
   [fuzz]="linux"
   [run]="native"
-  [bench]="native"
-  [package]="win32"
-  [test]="format native asan tsan win64 win32 fuzz package"
+  [bench]="native gige"
+  [gige]="native"
+  [package]="win32 native deb"
+  [test]="format native asan tsan win64 win32 fuzz gige package"
 )
 
 wanted=()

@@ -45,6 +45,9 @@ for flavour in native asan tsan; do
   xvfb-run -a ctest --test-dir "build/$flavour" --output-on-failure -j"$jobs"
 done
 
+step "gige: zgrab over GigE Vision against gevcam, image for image the simulated library's"
+scripts/check-gige.sh
+
 step "win64 and win32: build; check the win32 export table"
 scripts/build.sh win64
 scripts/build.sh win32
@@ -57,9 +60,10 @@ xvfb-run -a scripts/test-windows.sh
 step "pixels: native, win64 and win32 zgrab alike"
 scripts/check-pixels.sh
 
-step "package: build and check the win32 release"
-package=$(scripts/package.sh)
-scripts/check-package.sh "$package"
+step "package: build and check the win32 release and the Debian package"
+packages=$(scripts/package.sh)
+scripts/check-package.sh "$(sed -n 1p <<<"$packages")"
+scripts/check-deb.sh "$(sed -n 2p <<<"$packages")"
 
 step "fuzz the INI reader"
 scripts/fuzz.sh "${FUZZ_SECONDS:-30}"
