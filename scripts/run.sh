@@ -21,7 +21,7 @@ if [ "${1:-}" != --gige ]; then
 fi
 shift
 if [ "${ZAVADED_NETNS:-}" != 1 ]; then
-  "$root/scripts/setup.sh" run gige
+  "$root/scripts/setup.sh" run gevcam
   TARGETS="zgrab gevcam" "$root/scripts/build.sh" native >/dev/null
   [ -e "$bin/gige/libZUR.so" ] || { echo "scripts/run.sh: no GigE Vision ZUR library (Aravis missing?)" >&2; exit 1; }
   exec "$root/scripts/netns.sh" "$0" --gige "$@"

@@ -2,7 +2,7 @@
 # Installs what the named needs require on Debian, and does nothing (quickly)
 # when all of it is there.
 #   scripts/setup.sh [--check] NEED...
-# Needs: format native asan tsan win64 win32 fuzz bench gige package, run
+# Needs: format native asan tsan win64 win32 fuzz bench package gevcam deb fresh, run
 # (what scripts/run.sh needs) and test (what scripts/test.sh needs).
 # --check only reports what is missing and exits 1 if anything is.
 #
@@ -34,7 +34,7 @@ declare -A packages=(
   [win32]="googletest libstb-dev g++-mingw-w64-i686-posix binutils-mingw-w64-i686 wine32:i386 xvfb xauth"
   [fuzz]="clang libclang-rt-14-dev"
   [bench]="libbenchmark-dev"
-  [gige]="aravis-tools-cli iproute2"
+  [gevcam]="aravis-tools-cli aravis-tools libaravis-dev iproute2"
   [deb]="dpkg-dev"
   [fresh]="debootstrap"
 )
@@ -44,10 +44,10 @@ declare -A includes=(
   [tsan]="linux"
   [fuzz]="linux"
   [run]="native"
-  [bench]="native gige"
-  [gige]="native"
+  [bench]="native gevcam"
   [package]="win32 native deb"
-  [test]="format native asan tsan win64 win32 fuzz gige package"
+  [gevcam]="native"
+  [test]="format native asan tsan gevcam win64 win32 fuzz package"
 )
 
 wanted=()

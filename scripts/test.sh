@@ -45,6 +45,9 @@ for flavour in native asan tsan; do
   xvfb-run -a ctest --test-dir "build/$flavour" --output-on-failure -j"$jobs"
 done
 
+step "gevcam: Aravis against the served cameras, in a private network namespace"
+scripts/check-gevcam.sh build/native
+
 step "gige: zgrab over GigE Vision against gevcam, image for image the simulated library's"
 scripts/check-gige.sh
 
@@ -65,7 +68,7 @@ packages=$(scripts/package.sh)
 scripts/check-package.sh "$(sed -n 1p <<<"$packages")"
 scripts/check-deb.sh "$(sed -n 2p <<<"$packages")"
 
-step "fuzz the INI reader"
+step "fuzz the INI reader and gevcam's command handler"
 scripts/fuzz.sh "${FUZZ_SECONDS:-30}"
 
 end_stage

@@ -9,7 +9,6 @@
 #include "GenicamXml.h"
 #include "GevProtocol.h"
 #include "ZUR.h"
-#include "zursim/Bayer.h"
 
 #ifndef GEVCAM_VERSION
 #define GEVCAM_VERSION "0"
@@ -85,9 +84,10 @@ void PutString(std::vector<std::uint8_t>& block, std::uint32_t address, std::siz
     std::memcpy(block.data() + address, text.data(), length);
 }
 
+// The file name in the URL: the model, cut so that the URL fits its register.
 std::string FileName(const std::string& model) {
     std::string name = "gevcam-";
-    for (const char c : model) {
+    for (const char c : model.substr(0, 64)) {
         const bool safe =
             (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-';
         name += safe ? c : '_';
@@ -131,10 +131,11 @@ GevCamera::GevCamera(zursim::CameraOptions options, std::uint32_t ip, const Devi
     PutString(fixedBootstrap, bs::kDeviceVersion, 32, "gevcam " GEVCAM_VERSION);
     PutString(fixedBootstrap, bs::kManufacturerInfo, 48, "Simulated camera");
     PutString(fixedBootstrap, bs::kSerialNumber, 16, description.serial);
-    char url[128];
-    std::snprintf(url, sizeof url, "Local:%s;%X;%zX", FileName(description.model).c_str(),
-                  static_cast<unsigned>(device::kXmlAddress), xml.size());
-    PutString(fixedBootstrap, bs::kFirstUrl, 512, url);
+    char location[32];
+    std::snprintf(location, sizeof location, ";%X;%zX", static_cast<unsigned>(device::kXmlAddress),
+                  xml.size());
+    PutString(fixedBootstrap, bs::kFirstUrl, 512,
+              "Local:" + FileName(description.model) + location);
 }
 
 std::string GevCamera::Name() const {
@@ -433,7 +434,9 @@ void GevCamera::ExpireHeartbeat(Clock::time_point now) {
 void GevCamera::ReleaseControl() {
     controller.reset();
     privilege = 0;
+    // The next controller starts from a closed channel.
     CloseStreamChannel();
+    destination = Endpoint{};
     locked = false;
     UpdateLock();
 }
@@ -441,7 +444,6 @@ void GevCamera::ReleaseControl() {
 void GevCamera::CloseStreamChannel() {
     StopAcquisition();
     stream.Clear();
-    destination = Endpoint{};
 }
 
 void GevCamera::StartAcquisition() {
