@@ -126,7 +126,13 @@ std::uint32_t Stream::Wait(void* memory, std::uint32_t timeoutMs, std::uint64_t&
         }
         const auto slice = limited ? std::min<Clock::duration>(kPollSlice, deadline - now)
                                    : Clock::duration{kPollSlice};
-        if (popping || withdrawing || !stream) {
+        if (!stream) {
+            // Closed: every queued request ended with the stream.
+            request->state = State::Done;
+            request->error = ZUR_ERROR_ABORTED;
+            break;
+        }
+        if (popping || withdrawing > 0) {
             changed.wait_for(lock, slice);
             continue;
         }
@@ -187,7 +193,7 @@ bool Stream::LastFrameId(const void* memory, std::uint64_t& frameId) const {
 
 void Stream::Withdraw(std::unique_lock<std::mutex>& lock, const Pending* target,
                       std::uint32_t error) {
-    withdrawing = true;
+    ++withdrawing;
     // A frame taken out of the queue is handed over before the thread stops.
     changed.wait(lock, [this] { return !popping; });
     // Stopping the receive thread deletes every buffer it holds: queued,
@@ -205,7 +211,7 @@ void Stream::Withdraw(std::unique_lock<std::mutex>& lock, const Pending* target,
         }
     }
     arv_stream_start_thread(stream.get());
-    withdrawing = false;
+    --withdrawing;
     changed.notify_all();
 }
 

@@ -98,8 +98,8 @@ class Stream {
     GObjectPtr<ArvStream> stream;
     std::list<Pending> requests;
     std::uint64_t nextSerial = 1;
-    bool popping = false;      // a waiter is inside the Aravis pop, without the lock
-    bool withdrawing = false;  // the receive thread is being stopped
+    bool popping = false;  // a waiter is inside the Aravis pop, without the lock
+    int withdrawing = 0;   // threads about to stop the receive thread
     std::map<const void*, std::uint64_t> delivered;
     std::optional<std::uint64_t> lastDelivered;  // block ID of the newest frame delivered
 };
