@@ -2,7 +2,7 @@
 # Installs what the named needs require on Debian, and does nothing (quickly)
 # when all of it is there.
 #   scripts/setup.sh [--check] NEED...
-# Needs: format native asan tsan win64 win32 fuzz bench package gevcam, run
+# Needs: format native asan tsan win64 win32 fuzz bench package gevcam deb fresh, run
 # (what scripts/run.sh needs) and test (what scripts/test.sh needs).
 # --check only reports what is missing and exits 1 if anything is.
 #
@@ -20,10 +20,12 @@ fi
 [ $# -gt 0 ] || set -- test
 
 # Packages of each need. The Linux flavours build the GTK front end of the
-# configuration sheet (linux) and run its tests in a virtual display.
+# configuration sheet and the GigE Vision ZUR library over Aravis (linux),
+# run the dialog's tests in a virtual display and the GigE Vision tests in a
+# network namespace of their own (iproute2 brings up its loopback).
 declare -A packages=(
   [base]="ca-certificates git cmake make g++"
-  [linux]="pkg-config libgtk-3-dev"
+  [linux]="pkg-config libgtk-3-dev libaravis-dev libusb-1.0-0-dev iproute2"
   [format]="git clang-format"
   [native]="libgtest-dev googletest libstb-dev xvfb xauth"
   [asan]="libgtest-dev googletest libstb-dev xvfb xauth"
@@ -33,6 +35,8 @@ declare -A packages=(
   [fuzz]="clang libclang-rt-14-dev"
   [bench]="libbenchmark-dev"
   [gevcam]="aravis-tools-cli aravis-tools libaravis-dev iproute2"
+  [deb]="dpkg-dev"
+  [fresh]="debootstrap"
 )
 declare -A includes=(
   [native]="linux"
@@ -40,8 +44,8 @@ declare -A includes=(
   [tsan]="linux"
   [fuzz]="linux"
   [run]="native"
-  [bench]="native"
-  [package]="win32"
+  [bench]="native gevcam"
+  [package]="win32 native deb"
   [gevcam]="native"
   [test]="format native asan tsan gevcam win64 win32 fuzz package"
 )

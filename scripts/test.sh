@@ -48,6 +48,9 @@ done
 step "gevcam: Aravis against the served cameras, in a private network namespace"
 scripts/check-gevcam.sh build/native
 
+step "gige: zgrab over GigE Vision against gevcam, image for image the simulated library's"
+scripts/check-gige.sh
+
 step "win64 and win32: build; check the win32 export table"
 scripts/build.sh win64
 scripts/build.sh win32
@@ -60,9 +63,10 @@ xvfb-run -a scripts/test-windows.sh
 step "pixels: native, win64 and win32 zgrab alike"
 scripts/check-pixels.sh
 
-step "package: build and check the win32 release"
-package=$(scripts/package.sh)
-scripts/check-package.sh "$package"
+step "package: build and check the win32 release and the Debian package"
+packages=$(scripts/package.sh)
+scripts/check-package.sh "$(sed -n 1p <<<"$packages")"
+scripts/check-deb.sh "$(sed -n 2p <<<"$packages")"
 
 step "fuzz the INI reader and gevcam's command handler"
 scripts/fuzz.sh "${FUZZ_SECONDS:-30}"

@@ -8,6 +8,7 @@
 
 #include "camera/Camera.h"
 #include "camera/GrabThread.h"
+#include "camera/ZurErrorText.h"
 #include "platform/NoDestructor.h"
 
 namespace {
@@ -66,7 +67,10 @@ bool Camera::Open(int portNo, int* sizeOut) {
 
         RetryUnclosedDevice();
         if (ZUROpen(DeviceId(), &zurHandle) == 0) {
+            const std::uint32_t error = ZURGetLastError();
             LogMessage(log, 1, "Camera::Open: OpenDevice ERROR: port %d\n", portNo);
+            LogMessage(log, 1, "Camera::Open: %s cannot be opened: %s (ZUR error %u)\n",
+                       name.c_str(), ZurErrorText(error), static_cast<unsigned>(error));
             return fail();
         }
         deviceOpen = true;
@@ -229,8 +233,9 @@ void Camera::CleanupOnClose() {
 
 void Camera::CloseDevice() {
     if (ZURClose(zurHandle) == 0) {
-        LogMessage(log, 1, "Camera::Close: WARNING: ZURClose failed on %s, error %d\n",
-                   name.c_str(), static_cast<int>(ZURGetLastError()));
+        const std::uint32_t error = ZURGetLastError();
+        LogMessage(log, 1, "Camera::Close: WARNING: ZURClose failed on %s, error %d (%s)\n",
+                   name.c_str(), static_cast<int>(error), ZurErrorText(error));
         std::lock_guard<std::mutex> lock(UnclosedLock());
         UnclosedHandles()[DeviceId()] = zurHandle;
     }

@@ -6,6 +6,7 @@
 
 #include "camera/Camera.h"
 #include "camera/ImageTransfer.h"
+#include "camera/ZurErrorText.h"
 #include "driver/ExportLock.h"
 #include "log/DriverLog.h"
 #include "platform/Clock.h"
@@ -188,8 +189,16 @@ void GrabThread::ThreadMain(Session& session) {
     const auto bytes = static_cast<std::uint32_t>(zaze != nullptr ? zaze->Size() : 0);
     const std::uint32_t handle = session.zurHandle;
 
+    // Why an acquisition failed, said once for a run of the same error; an
+    // abort is a close's own doing.
+    std::uint32_t explained = 0;
     const auto afterFailure = [&](const char* call, std::uint32_t error) {
         LogMessage(log, 1, "GrabThread::ThreadMain: %s error: %d\n", call, static_cast<int>(error));
+        if (error != explained && error != ZUR_ERROR_ABORTED) {
+            LogMessage(log, 1, "GrabThread::ThreadMain: %s on port=%d\n", ZurErrorText(error),
+                       session.Port());
+        }
+        explained = error;
         if (control.IsContinuous()) {
             session.event.Wait(kRetryPause);
         } else {

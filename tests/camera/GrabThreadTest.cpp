@@ -214,6 +214,9 @@ TEST(GrabThread, AnUnpluggedCameraIsReportedAndClosesCleanly) {
     EXPECT_TRUE(
         open.session.Log().Contains("GrabThread::ThreadMain: ZURImageCompleteWait error: 7\n") ||
         open.session.Log().Contains("GrabThread::ThreadMain: ZURImageReq error: 7\n"));
+    EXPECT_TRUE(
+        open.session.Log().Contains("GrabThread::ThreadMain: the camera is lost: "
+                                    "unplugged, switched off or not answering on port=0\n"));
     // Paced retries, not a flood of errors.
     int errors = 0;
     for (const std::string& message : open.session.Log().Messages()) {

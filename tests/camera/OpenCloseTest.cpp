@@ -131,6 +131,11 @@ TEST_P(FailedOpen, GivesBackEverythingAndTheNextOpenSucceeds) {
             EXPECT_TRUE(session.Log().Contains(
                 "openCVLPort: ERROR: camera not opened, grabberNo=0, portNo=0, cameraName=" + name +
                 "\n"));
+            // The host learns why a camera could not be opened.
+            EXPECT_EQ(session.Log().Contains("Camera::Open: " + name +
+                                             " cannot be opened: failure injected by the "
+                                             "simulator (ZUR error 100)\n"),
+                      std::string(GetParam()) == "ZUROpen");
         }
         EXPECT_EQ(openCVLPort(0, 0, name.c_str(), size), opened == 0 ? 1 : 0) << GetParam();
         closeCVLPort(0, 0);

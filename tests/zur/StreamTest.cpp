@@ -117,6 +117,20 @@ TEST_F(Stream, SoftwareTriggerReleasesOneFrameEach) {
     EXPECT_EQ(ZURSimFramesProduced(kId), 2u);
 }
 
+TEST_F(Stream, TimedWaitEndsItsRequestAndTheBufferCanBeRequestedAgain) {
+    TriggerMode(1);
+    ASSERT_EQ(ZURImageReq(handle, image.data(), static_cast<std::uint32_t>(image.size())), 1);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_ZUR_ERROR(ZURImageCompleteWait(handle, image.data(), 30, 0, 0), ZUR_ERROR_TIMEOUT);
+    const auto waited = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(waited, std::chrono::milliseconds(30));
+    EXPECT_LT(waited, std::chrono::seconds(2));
+    // The request is gone: a trigger now fills nothing until a new request.
+    ASSERT_EQ(WriteRegister(handle, 0xA00002F8, 1), 0u);
+    EXPECT_ZUR_ERROR(ZURImageCompleteWait(handle, image.data(), 30, 0, 0), ZUR_ERROR_NO_REQUEST);
+    EXPECT_EQ(Grab(), 1);
+}
+
 TEST_F(Stream, HardwareTriggerReleasesFramesOnlyInHardwareTriggerMode) {
     EXPECT_EQ(ZURSimHardwareTrigger(kId), 0);  // free-running
     TriggerMode(0);

@@ -45,6 +45,7 @@ struct Options {
     std::string driverPath = DriverLibrary::DefaultPath();
     std::string systemPath = "zgrab-data";
     std::string outputPath = "zgrab-images";
+    std::string zur;  // empty: the ZUR library the driver finds
     std::vector<std::string> cameras;
     std::vector<Setting> settings;
     std::vector<std::string> queries;
@@ -94,14 +95,20 @@ void PrintHelp() {
         "                         zgrab-data; created if missing)\n"
         "  --log-file             have the driver log into zavaDED.log in that folder (sets\n"
         "                         the property LogIntoFile after each open)\n"
-        "  --driver PATH          the driver library (default: next to zgrab)\n"
+        "  --driver PATH          the driver library (default: next to zgrab, or in the\n"
+        "                         library folder of zgrab's installation)\n"
+        "  --zur sim|gige         the ZUR library the driver uses: the simulated cameras (the\n"
+        "                         default) or real GigE Vision cameras through Aravis; without\n"
+        "                         it, the one the dynamic loader finds (LD_LIBRARY_PATH)\n"
         "  --verbose              print the driver's log messages\n"
         "  --help                 this text\n"
         "\n"
         "Cameras are opened on ports 0, 1, 2, ... in the order given. Colour images arrive\n"
         "with three bytes per pixel in the order blue, green, red.\n"
         "With the simulated ZUR library the cameras come from ZUR_SIM_CONFIG, an INI file\n"
-        "with one [camera N] section per camera, or else from its built-in set.");
+        "with one [camera N] section per camera, or else from its built-in set. The GigE\n"
+        "Vision library lists the cameras that answer its discovery; ZUR_GIGE_DISCOVERY\n"
+        "limits them to addresses or interfaces, ZUR_GIGE_TRACE=1 shows what happens.");
 }
 
 int ParseInt(const std::string& text, const std::string& what) {
@@ -169,6 +176,11 @@ Options Parse(int argc, char** argv) {
             options.systemPath = value();
         } else if (argument == "--driver") {
             options.driverPath = value();
+        } else if (argument == "--zur") {
+            options.zur = value();
+            if (options.zur != "sim" && options.zur != "gige") {
+                throw std::invalid_argument("--zur: sim or gige, not " + options.zur);
+            }
         } else if (argument == "--verbose") {
             options.verbose = true;
         } else {
@@ -381,7 +393,13 @@ void Grab(const DriverLibrary& driver, const Options& options, std::vector<OpenC
 }
 
 int Run(const Options& options) {
+    if (!options.zur.empty()) {
+        DriverLibrary::PreloadZur(options.driverPath, options.zur);
+    }
     DriverLibrary driver(options.driverPath);
+    if (!options.zur.empty() || options.verbose) {
+        std::printf("ZUR library: %s\n", driver.ZurPath().c_str());
+    }
     Require(driver.initialize && driver.finalize && driver.getCVLCameraConfigNames, "initialize");
     std::filesystem::create_directories(options.systemPath);
     const std::string systemPath = std::filesystem::absolute(options.systemPath).string();

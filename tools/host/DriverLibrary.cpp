@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <climits>
+#include <filesystem>
 #endif
 
 DriverLibrary::DriverLibrary(const std::string& path) {
@@ -72,6 +73,56 @@ std::string DriverLibrary::DefaultPath() {
     const ssize_t length = readlink("/proc/self/exe", path, sizeof path);
     std::string folder(path, length > 0 ? static_cast<std::size_t>(length) : 0);
     folder.erase(folder.find_last_of('/') + 1);
-    return folder + "libZavaDED.so";
+    const std::string beside = folder + "libZavaDED.so";
+#ifdef ZAVADED_INSTALLED_LIBDIR
+    // Installed: bin/ and lib/ of one prefix, wherever it is.
+    if (!std::filesystem::exists(beside)) {
+        return folder + ZAVADED_INSTALLED_LIBDIR "/libZavaDED.so";
+    }
+#endif
+    return beside;
 #endif
 }
+
+#ifdef _WIN32
+std::string DriverLibrary::PreloadZur(const std::string& /*driverPath*/, const std::string& kind) {
+    throw std::runtime_error("--zur " + kind + ": the ZUR library is chosen only on Linux");
+}
+
+std::string DriverLibrary::ZurPath() const {
+    return "ZUR.dll";
+}
+#else
+std::string DriverLibrary::PreloadZur(const std::string& driverPath, const std::string& kind) {
+    if (kind != "sim" && kind != "gige") {
+        throw std::invalid_argument("--zur: sim or gige, not " + kind);
+    }
+    const std::filesystem::path folder = std::filesystem::path(driverPath).parent_path();
+    // The build tree keeps the libraries in sim/ and gige/ beside the
+    // driver, an installation in zavaded/sim/ and zavaded/gige/.
+    for (const std::filesystem::path& candidate :
+         {folder / kind / "libZUR.so", folder / "zavaded" / kind / "libZUR.so"}) {
+        if (!std::filesystem::exists(candidate)) {
+            continue;
+        }
+        if (dlopen(candidate.c_str(), RTLD_NOW | RTLD_GLOBAL) == nullptr) {
+            const char* reason = dlerror();
+            throw std::runtime_error("cannot load " + candidate.string() + ": " +
+                                     (reason ? reason : "unknown"));
+        }
+        return candidate.string();
+    }
+    throw std::runtime_error("no " + kind + " ZUR library beside " + driverPath + " (looked in " +
+                             kind + "/ and zavaded/" + kind + "/)");
+}
+
+std::string DriverLibrary::ZurPath() const {
+    // The driver's dependencies are searched too.
+    Dl_info info{};
+    void* symbol = dlsym(handle, "ZURGetLastError");
+    if (symbol == nullptr || dladdr(symbol, &info) == 0 || info.dli_fname == nullptr) {
+        return "unknown";
+    }
+    return info.dli_fname;
+}
+#endif

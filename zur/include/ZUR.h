@@ -64,16 +64,21 @@ enum {
     ZUR_ERROR_NONE = 0,
     ZUR_ERROR_INVALID_HANDLE = 1, /* unknown or closed camera or conversion handle */
     ZUR_ERROR_INVALID_ARGUMENT = 2,
-    ZUR_ERROR_NO_DEVICE = 3,     /* no attached camera has that device ID */
-    ZUR_ERROR_BUSY = 4,          /* camera already open, stream already allocated */
-    ZUR_ERROR_NOT_ALLOCATED = 5, /* stream call before ZURIsoAlloc */
-    ZUR_ERROR_ABORTED = 6,       /* image request ended by ZURAbortImageReqAll or ZURIsoStop */
-    ZUR_ERROR_DEVICE_LOST = 7,   /* camera unplugged */
-    ZUR_ERROR_READ_ONLY = 8,     /* write to a read-only register */
-    ZUR_ERROR_BAD_REGISTER = 9,  /* register outside the camera's register space */
-    ZUR_ERROR_OUT_OF_RANGE = 10, /* geometry or value the camera cannot take */
-    ZUR_ERROR_NO_REQUEST = 11,   /* wait for a buffer that was never requested */
-    ZUR_ERROR_INJECTED = 100     /* failure injected through the simulator's control interface */
+    ZUR_ERROR_NO_DEVICE = 3,      /* no attached camera has that device ID */
+    ZUR_ERROR_BUSY = 4,           /* camera already open, stream already allocated */
+    ZUR_ERROR_NOT_ALLOCATED = 5,  /* stream call before ZURIsoAlloc */
+    ZUR_ERROR_ABORTED = 6,        /* image request ended by ZURAbortImageReqAll or ZURIsoStop */
+    ZUR_ERROR_DEVICE_LOST = 7,    /* camera unplugged */
+    ZUR_ERROR_READ_ONLY = 8,      /* write to a read-only register */
+    ZUR_ERROR_BAD_REGISTER = 9,   /* register outside the camera's register space */
+    ZUR_ERROR_OUT_OF_RANGE = 10,  /* geometry or value the camera cannot take */
+    ZUR_ERROR_NO_REQUEST = 11,    /* wait for a buffer that was never requested */
+    ZUR_ERROR_TIMEOUT = 12,       /* image wait timed out; its request is withdrawn */
+    ZUR_ERROR_INCOMPLETE = 13,    /* frame torn (packets lost) or not of the stream's format */
+    ZUR_ERROR_NOT_SUPPORTED = 14, /* the camera has nothing for this call or value */
+    ZUR_ERROR_ACCESS_DENIED = 15, /* another application controls the camera */
+    ZUR_ERROR_DEVICE = 16,        /* the camera refused for a reason not listed above */
+    ZUR_ERROR_INJECTED = 100      /* failure injected through the simulator's control interface */
 };
 
 #define ZUR_MAX_LIST_RECORDS 20
@@ -171,8 +176,15 @@ ZUR_API int32_t ZURIsoStart(uint32_t camera, uint32_t frames);
 ZUR_API int32_t ZURIsoStop(uint32_t camera);
 ZUR_API int32_t ZURIsoRelease(uint32_t camera);
 ZUR_API int32_t ZURImageReq(uint32_t camera, void* buffer, uint32_t size);
-ZUR_API int32_t ZURImageCompleteWait(uint32_t camera, void* buffer, uint32_t reserved1,
+/* Waits for the image requested into buffer: at most timeoutMs milliseconds,
+ * or, with 0, until it arrives, the request is aborted or the camera is lost.
+ * A wait that times out withdraws its request (ZUR_ERROR_TIMEOUT); nothing
+ * is written into the buffer after that. */
+ZUR_API int32_t ZURImageCompleteWait(uint32_t camera, void* buffer, uint32_t timeoutMs,
                                      uint32_t reserved2, uint32_t reserved3);
+/* Ends every pending image request of the camera (ZUR_ERROR_ABORTED), as
+ * ZURIsoStop, ZURIsoRelease and ZURClose do; once it returns, nothing is
+ * written into their buffers. */
 ZUR_API int32_t ZURAbortImageReqAll(uint32_t camera);
 
 ZUR_API uint32_t ZURGetLastError(void);

@@ -3,6 +3,7 @@
 // error set (ZUR_ERROR_NONE on success).
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <string>
 
@@ -63,16 +64,6 @@ std::string RegisterArguments(std::uint32_t handle, const ZURRegisterRecord* rec
         text += " count=" + std::to_string(record->count);
     }
     return text;
-}
-
-constexpr std::int32_t kMaxConversionSide = 16384;
-
-bool ValidConversionSize(std::int32_t width, std::int32_t height) {
-    return width > 0 && height > 0 && width <= kMaxConversionSide && height <= kMaxConversionSide;
-}
-
-bool SixteenBitMode(std::int32_t convertMode) {
-    return convertMode == 4 || convertMode == 7;
 }
 
 }  // namespace
@@ -321,12 +312,11 @@ ZUR_API int32_t ZURCreateConvHandle(uint32_t* conversion, int32_t convertMode, i
     if (call.Injected()) {
         return call.Fail(ZUR_ERROR_INJECTED);
     }
-    const bool knownMode = convertMode == 4 || convertMode == 5 || convertMode == 7 ||
-                           convertMode == 9 || convertMode == 11;
-    if (conversion == nullptr || !knownMode || shiftId < 0 || shiftId > 8) {
+    const zursim::Conversion settings{convertMode, shiftId};
+    if (conversion == nullptr || !zursim::ValidConversion(settings)) {
         return call.Fail(ZUR_ERROR_INVALID_ARGUMENT);
     }
-    *conversion = call.state.NewConversion(zursim::Conversion{convertMode, shiftId});
+    *conversion = call.state.NewConversion(settings);
     return call.Succeed();
 }
 
@@ -341,18 +331,10 @@ ZUR_API int32_t ZURColorConvSetBMPINFO(uint32_t conversion, int32_t width, int32
     if (call.state.conversions.count(conversion) == 0) {
         return call.Fail(ZUR_ERROR_INVALID_HANDLE);
     }
-    if (info == nullptr || !ValidConversionSize(width, height)) {
+    if (info == nullptr || !zursim::ValidConversionSize(width, height)) {
         return call.Fail(ZUR_ERROR_INVALID_ARGUMENT);
     }
-    *info = BITMAPINFO{};
-    BITMAPINFOHEADER& header = info->bmiHeader;
-    header.biSize = sizeof(BITMAPINFOHEADER);
-    header.biWidth = width;
-    header.biHeight = height;
-    header.biPlanes = 1;
-    header.biBitCount = 32;
-    header.biCompression = 0;  // BI_RGB
-    header.biSizeImage = static_cast<uint32_t>(width) * static_cast<uint32_t>(height) * 4u;
+    zursim::FillBitmapInfo(width, height, *info);
     return call.Succeed();
 }
 
@@ -376,7 +358,7 @@ ZUR_API int32_t ZURColorConvExec(uint32_t conversion, int32_t width, int32_t hei
         return call.Fail(ZUR_ERROR_INVALID_HANDLE);
     }
     if (mode == nullptr || source == nullptr || target == nullptr || mode->cFilter > 3 ||
-        !ValidConversionSize(width, height)) {
+        !zursim::ValidConversionSize(width, height)) {
         return call.Fail(ZUR_ERROR_INVALID_ARGUMENT);
     }
     const zursim::Conversion settings = found->second;
@@ -384,14 +366,7 @@ ZUR_API int32_t ZURColorConvExec(uint32_t conversion, int32_t width, int32_t hei
 
     // The work needs nothing shared, so other calls go on meanwhile.
     call.lock.unlock();
-    const std::size_t pixels = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
-    const bool wide = SixteenBitMode(settings.convertMode);
-    zursim::DemosaicRaw(filter, static_cast<std::uint32_t>(width),
-                        static_cast<std::uint32_t>(height), wide,
-                        static_cast<std::uint32_t>(settings.shiftId),
-                        std::span<const std::uint8_t>(static_cast<const std::uint8_t*>(source),
-                                                      pixels * (wide ? 2 : 1)),
-                        std::span<std::uint8_t>(static_cast<std::uint8_t*>(target), pixels * 4));
+    zursim::Convert(settings, filter, width, height, source, target);
     call.lock.lock();
     return call.Succeed();
 }
@@ -494,7 +469,7 @@ ZUR_API int32_t ZURImageReq(uint32_t camera, void* buffer, uint32_t size) {
     return call.Succeed();
 }
 
-ZUR_API int32_t ZURImageCompleteWait(uint32_t camera, void* buffer, uint32_t /*reserved1*/,
+ZUR_API int32_t ZURImageCompleteWait(uint32_t camera, void* buffer, uint32_t timeoutMs,
                                      uint32_t /*reserved2*/, uint32_t /*reserved3*/) {
     Call call("ZURImageCompleteWait", Handle(camera) + NullMark(buffer, "buffer"));
     zursim::State& state = call.state;
@@ -533,6 +508,9 @@ ZUR_API int32_t ZURImageCompleteWait(uint32_t camera, void* buffer, uint32_t /*r
     const auto ofSerial = [serial](const zursim::Request& request) {
         return request.serial == serial;
     };
+    const bool limited = timeoutMs != 0;
+    const zursim::Clock::time_point deadline =
+        zursim::Clock::now() + std::chrono::milliseconds(timeoutMs);
 
     // Everything is looked up afresh after every sleep: the camera may have
     // been closed, unplugged or detached meanwhile.
@@ -556,7 +534,16 @@ ZUR_API int32_t ZURImageCompleteWait(uint32_t camera, void* buffer, uint32_t /*r
         if (request != device->requests.end() && request->done) {
             continue;
         }
-        if (due) {
+        if (limited && zursim::Clock::now() >= deadline) {
+            // The request ends with the wait: the buffer is the caller's again.
+            if (request != device->requests.end()) {
+                device->requests.erase(request);
+            }
+            return call.Fail(ZUR_ERROR_TIMEOUT);
+        }
+        if (limited) {
+            state.changed.wait_until(call.lock, due ? std::min(*due, deadline) : deadline);
+        } else if (due) {
             state.changed.wait_until(call.lock, *due);
         } else {
             state.changed.wait(call.lock);

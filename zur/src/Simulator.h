@@ -16,13 +16,9 @@
 
 #include "Journal.h"
 #include "zursim/CameraModel.h"
+#include "zursim/Conversion.h"
 
 namespace zursim {
-
-struct Conversion {
-    std::int32_t convertMode = 0;
-    std::int32_t shiftId = 0;
-};
 
 class State {
   public:

@@ -1,0 +1,144 @@
+// The driver on the GigE Vision ZUR library, as a host uses it, when the
+// network lets it down: a camera that dies while an image is awaited, and
+// a camera that another application controls.
+
+#include <arv.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <filesystem>
+#include <mutex>
+#include <thread>
+
+#include "DriverLibrary.h"
+#include "GigeSupport.h"
+
+namespace gigetest {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+std::mutex eventsLock;
+std::condition_variable eventsChanged;
+std::string messages;
+int images = 0;
+
+extern "C" void ZAVADED_CALL OnMessage(const char* text) {
+    {
+        const std::lock_guard<std::mutex> lock(eventsLock);
+        messages += text;
+    }
+    eventsChanged.notify_all();
+}
+
+extern "C" void ZAVADED_CALL OnImage(int /*grabberNo*/, int /*portNo*/) {
+    {
+        const std::lock_guard<std::mutex> lock(eventsLock);
+        ++images;
+    }
+    eventsChanged.notify_all();
+}
+
+// Waits (bounded) until the log holds `text` or `count` images came.
+bool AwaitMessage(const std::string& text, std::chrono::milliseconds limit) {
+    std::unique_lock<std::mutex> lock(eventsLock);
+    return eventsChanged.wait_for(lock, limit,
+                                  [&] { return messages.find(text) != std::string::npos; });
+}
+bool AwaitImages(int count, std::chrono::milliseconds limit) {
+    std::unique_lock<std::mutex> lock(eventsLock);
+    return eventsChanged.wait_for(lock, limit, [&] { return images >= count; });
+}
+
+// One camera of its own on 127.0.0.22 and the driver that sees only it.
+class HostGige : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        GIGE_REQUIRE_NAMESPACE();
+        camera = std::make_unique<Gevcam>(std::vector<std::string>{"127.0.0.22"},
+                                          std::vector<std::string>{},
+                                          "[camera 1]\nmodel=XCG-V60E\nid=79\n");
+        {
+            const std::lock_guard<std::mutex> lock(eventsLock);
+            messages.clear();
+            images = 0;
+        }
+        driver = std::make_unique<DriverLibrary>(DriverLibrary::DefaultPath());
+        ASSERT_EQ(driver->ZurPath().find("/gige/"), driver->ZurPath().rfind("/gige/"));
+        ASSERT_NE(driver->ZurPath().find("/gige/"), std::string::npos) << driver->ZurPath();
+        ASSERT_EQ(driver->initialize(systemPath.c_str(), &OnMessage), 1);
+        char** names = driver->getCVLCameraConfigNames();
+        ASSERT_TRUE(names != nullptr && names[0] != nullptr);
+        name = names[0];
+    }
+    void TearDown() override {
+        if (driver) {
+            driver->finalize();
+        }
+    }
+    bool Open() {
+        int size[2] = {0, 0};
+        if (driver->openCVLPort(0, 0, name.c_str(), size) != 1) {
+            return false;
+        }
+        driver->setCompleteCallback(0, 0, &OnImage);
+        return true;
+    }
+
+    const ScopedEnvironment discovery{"ZUR_GIGE_DISCOVERY", "127.0.0.22"};
+    const std::string systemPath = std::filesystem::temp_directory_path().string();
+    std::unique_ptr<Gevcam> camera;
+    std::unique_ptr<DriverLibrary> driver;
+    std::string name;
+};
+
+TEST_F(HostGige, ACameraThatDiesWhileAnImageIsAwaitedClosesInTimeAndOpensAgain) {
+    ASSERT_TRUE(Open());
+    ASSERT_EQ(driver->setProperty(0, 0, "AcquisitionFrameRate", 30), 1);
+    ASSERT_EQ(driver->doCVLGrab(0, 0), 1);
+    ASSERT_TRUE(AwaitImages(1, 5s));
+    ASSERT_EQ(driver->setProperty(0, 0, "TriggerMode", 1), 1);  // no image comes now
+    std::this_thread::sleep_for(100ms);
+    ASSERT_EQ(driver->doCVLGrab(0, 0), 1);
+    std::this_thread::sleep_for(200ms);
+    camera->Kill();
+
+    EXPECT_TRUE(AwaitMessage("GrabThread::ThreadMain: ZURImageCompleteWait error: 7\n", 15s));
+    EXPECT_TRUE(AwaitMessage("the camera is lost: unplugged, switched off or not answering", 1s));
+    // From now on every call fails at once, and the close is quick.
+    auto start = Clock::now();
+    int value = -1;
+    EXPECT_EQ(driver->getProperty(0, 0, "0xa0002040", &value), 1);
+    EXPECT_EQ(value, 0);
+    EXPECT_TRUE(AwaitMessage("Camera::ReadRegister: ERROR: Failed to read registry a0002040", 1s));
+    EXPECT_LT(Clock::now() - start, 200ms);
+    start = Clock::now();
+    driver->closeCVLPort(0, 0);
+    EXPECT_LT(Clock::now() - start, 1000ms);  // the bound is 3000 ms
+    EXPECT_FALSE(AwaitImages(2, 100ms));
+
+    camera->Start();
+    ASSERT_TRUE(Open());
+    ASSERT_EQ(driver->setProperty(0, 0, "AcquisitionFrameRate", 30), 1);
+    ASSERT_EQ(driver->doCVLGrab(0, 0), 1);
+    EXPECT_TRUE(AwaitImages(2, 5s));
+    driver->closeCVLPort(0, 0);
+}
+
+TEST_F(HostGige, ACameraThatAnotherApplicationControlsIsNotOpenedAndSaysWhy) {
+    GError* error = nullptr;
+    ArvDevice* other = arv_open_device("127.0.0.22", &error);
+    ASSERT_NE(other, nullptr) << (error != nullptr ? error->message : "");
+    EXPECT_FALSE(Open());
+    EXPECT_TRUE(AwaitMessage(
+        name + " cannot be opened: another application controls the camera (ZUR error 15)", 1s));
+    g_object_unref(other);
+    ASSERT_TRUE(Open());
+    driver->closeCVLPort(0, 0);
+}
+
+}  // namespace
+}  // namespace gigetest
