@@ -1,4 +1,4 @@
-// Camera::Configure and configureCamera on simulated cameras, with the sheet
+// ConfigureCamera and configureCamera on simulated cameras, with the sheet
 // worked on fake windows.
 #include <gtest/gtest.h>
 
@@ -12,6 +12,7 @@
 #include "ZURSim.h"
 #include "ZavaDED.h"
 #include "camera/CameraList.h"
+#include "ui/CameraConfiguration.h"
 
 namespace {
 
@@ -63,7 +64,6 @@ class CameraConfigure : public ::testing::Test {
         Camera& camera = CameraList::GetInstance().GetByName(name);
         int size[2] = {0, 0};
         EXPECT_TRUE(camera.Open(port, size));
-        camera.SetPort(port);
         DriverLog::Instance().SetLogLevel(2);  // the open took the INI file's level
         return camera;
     }
@@ -76,16 +76,16 @@ class CameraConfigure : public ::testing::Test {
 };
 
 TEST_F(CameraConfigure, TitleShowsThePortPlusOneAndThePagesFollowTheFamily) {
-    OpenCamera("XCG-V60E-100", 0).Configure(nullptr);
+    ConfigureCamera(OpenCamera("XCG-V60E-100", 0), nullptr);
     EXPECT_EQ(script.title, "Configure camera on port #1: XCG-V60E-100");
     EXPECT_EQ(script.captions, (std::vector<std::string>{"Camera Settings", "I/O"}));
 
-    OpenCamera("XCG-5005CR-200", 4).Configure(nullptr);
+    ConfigureCamera(OpenCamera("XCG-5005CR-200", 4), nullptr);
     EXPECT_EQ(script.title, "Configure camera on port #5: XCG-5005CR-200");
     EXPECT_EQ(script.captions,
               (std::vector<std::string>{"Camera Settings", "I/O", "Color Camera Settings"}));
 
-    CameraList::GetInstance().GetByName("XCG-H280E-300").Configure(nullptr);
+    ConfigureCamera(CameraList::GetInstance().GetByName("XCG-H280E-300"), nullptr);
     EXPECT_EQ(script.title, "Configure camera on port #0: XCG-H280E-300");
     EXPECT_EQ(script.captions.size(), 2u);
 }
@@ -99,7 +99,7 @@ TEST_F(CameraConfigure, OkSavesTheCopyAndMakesItTheCamerasSetWithoutWritingTheCa
         return true;
     };
     ZURSimJournalClear();
-    EXPECT_TRUE(camera.Configure(nullptr));
+    EXPECT_TRUE(ConfigureCamera(camera, nullptr));
 
     EXPECT_EQ(CountStartingWith(Journal(), "ZURGigESetRegister"), 0);
     EXPECT_EQ(camera.Params().ImageWidth.value, 600);
@@ -127,7 +127,7 @@ TEST_F(CameraConfigure, CancelLeavesTheSetAsReadBackAndTheIniFileUntouched) {
         windows.ShowPage(1).Type(1015, "7");
         return false;
     };
-    EXPECT_FALSE(camera.Configure(nullptr));
+    EXPECT_FALSE(ConfigureCamera(camera, nullptr));
     EXPECT_EQ(script.runs, 1);
     EXPECT_EQ(camera.Params().Exposure.value, 4321);  // read back before the sheet opened
     EXPECT_EQ(camera.Params().ImageWidth.value, 640);
@@ -144,7 +144,7 @@ TEST_F(CameraConfigure, TheSheetShowsTheLogSettingsInForce) {
         shownLevel = windows.ShowPage(0).Text(kLogLevel);
         return true;
     };
-    EXPECT_TRUE(camera.Configure(nullptr));
+    EXPECT_TRUE(ConfigureCamera(camera, nullptr));
     EXPECT_EQ(shownLevel, "3");
     EXPECT_EQ(camera.Params().LogLevel.value, 3);
     EXPECT_EQ(camera.Params().LogIntoFile.value, 1);
@@ -163,7 +163,7 @@ TEST_F(CameraConfigure, ClosedCameraIsConfiguredFromItsFamilyAndIniFileWithoutTh
         return true;
     };
     ZURSimJournalClear();
-    EXPECT_TRUE(camera.Configure(nullptr));
+    EXPECT_TRUE(ConfigureCamera(camera, nullptr));
 
     EXPECT_EQ(Journal(), std::vector<std::string>{});
     EXPECT_EQ(exposure, "777");
@@ -208,7 +208,7 @@ TEST_F(CameraConfigure, PendingGrabAsksBeforeTheSheet) {
     camera.SetContinuousGrab(true);
     script.continueWhileGrabbing = false;
     capture.Clear();
-    EXPECT_FALSE(camera.Configure(nullptr));
+    EXPECT_FALSE(ConfigureCamera(camera, nullptr));
     EXPECT_EQ(script.warnings, 1);
     EXPECT_EQ(script.warningCaption, "Configure camera on port #3: XCG-V60E-100");
     EXPECT_EQ(script.warningText,
@@ -218,7 +218,7 @@ TEST_F(CameraConfigure, PendingGrabAsksBeforeTheSheet) {
     EXPECT_FALSE(capture.Contains("Camera::Configure: leaving\n"));
 
     script.continueWhileGrabbing = true;
-    camera.Configure(nullptr);
+    ConfigureCamera(camera, nullptr);
     EXPECT_EQ(script.runs, 1);
     camera.SetContinuousGrab(false);
     EXPECT_EQ(script.warnings, 2);

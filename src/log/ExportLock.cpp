@@ -1,0 +1,119 @@
+#include "log/ExportLock.h"
+
+#include <string>
+#include <utility>
+
+#include "platform/Mutex.h"
+#include "platform/NoDestructor.h"
+
+constinit ExportLockCapability exportLock;
+
+struct ExportLock::HeldMessage {
+    MessageProc proc;
+    std::string prefix;
+    std::string message;
+};
+
+namespace {
+
+platform::Mutex& Mutex() {
+    // Never destroyed: a grab thread of a host that exits without finalize
+    // may still call an export from its callback.
+    static platform::NoDestructor<platform::Mutex> mutex;
+    return *mutex;
+}
+
+// The outermost lock the calling thread holds, or null.
+thread_local ExportLock* heldByThisThread = nullptr;
+// Where the calling thread's messages for the host are held back, if
+// anywhere. Plain pointers on purpose: under mingw a thread_local with a
+// destructor can deadlock a host thread's exit against a grab thread's exit.
+thread_local std::vector<ExportLock::HeldMessage>* heldHostMessages = nullptr;
+
+}  // namespace
+
+// The analysis cannot follow a lock that a thread_local pointer says is held
+// already: these functions take and let go of the mutex only for the
+// outermost holder, which is all the analysis sees of them.
+ExportLock::ExportLock() noexcept NO_THREAD_SAFETY_ANALYSIS {
+    if (heldByThisThread == nullptr) {
+        Acquire();
+    }
+}
+
+ExportLock::~ExportLock() NO_THREAD_SAFETY_ANALYSIS {
+    if (outermost) {
+        Release();
+    }
+}
+
+void ExportLock::Acquire() noexcept NO_THREAD_SAFETY_ANALYSIS {
+    Mutex().lock();
+    heldByThisThread = this;
+    outermost = true;
+    heldHostMessages = &held;
+}
+
+void ExportLock::Release() noexcept NO_THREAD_SAFETY_ANALYSIS {
+    outermost = false;
+    heldByThisThread = nullptr;
+    std::unique_ptr<Deferred> work = std::move(afterRelease);
+    lastDeferred = nullptr;
+    Mutex().unlock();
+    heldHostMessages = nullptr;
+    // The host's code may log, and even call an export, from its callback:
+    // it sees each message as it would have at once.
+    std::vector<HeldMessage> messages = std::move(held);
+    held.clear();
+    for (const HeldMessage& entry : messages) {
+        entry.proc(entry.prefix.c_str());
+        entry.proc(entry.message.c_str());
+    }
+    while (work) {
+        work->Run();
+        work = std::move(work->next);
+    }
+}
+
+// In the driver the caller holds the lock. A test that calls the camera layer
+// directly holds none, and the work runs at once: a case the analysis, which
+// takes the annotation's word, cannot tell apart.
+void ExportLock::AfterRelease(std::unique_ptr<Deferred> work) noexcept NO_THREAD_SAFETY_ANALYSIS {
+    ExportLock* holder = heldByThisThread;
+    if (holder == nullptr) {
+        work->Run();
+        return;
+    }
+    Deferred* added = work.get();
+    if (holder->lastDeferred == nullptr) {
+        holder->afterRelease = std::move(work);
+    } else {
+        holder->lastDeferred->next = std::move(work);
+    }
+    holder->lastDeferred = added;
+}
+
+ExportLock::Released::Released() noexcept NO_THREAD_SAFETY_ANALYSIS
+    : outermost(heldByThisThread) {
+    if (outermost != nullptr) {
+        outermost->Release();
+    }
+}
+
+ExportLock::Released::~Released() NO_THREAD_SAFETY_ANALYSIS {
+    if (outermost != nullptr) {
+        outermost->Acquire();
+    }
+}
+
+bool HoldForHost(MessageProc proc, const char* prefix, const char* message) noexcept {
+    if (heldHostMessages == nullptr) {
+        return false;
+    }
+    try {
+        heldHostMessages->push_back({proc, prefix, message});
+    } catch (...) {
+        // Out of memory: the message still reached the other destinations.
+    }
+    return true;
+}
