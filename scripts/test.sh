@@ -45,6 +45,9 @@ for flavour in native asan tsan; do
   xvfb-run -a ctest --test-dir "build/$flavour" --output-on-failure -j"$jobs"
 done
 
+step "thread safety: clang's analysis of the driver's locking rules"
+scripts/check-thread-safety.sh build/native
+
 step "win64 and win32: build; check the win32 export table"
 scripts/build.sh win64
 scripts/build.sh win32
