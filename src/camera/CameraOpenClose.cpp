@@ -267,7 +267,7 @@ void Camera::CloseRefusedHandles() {
     UnclosedHandles& unclosed = Unclosed();
     const platform::MutexLock lock(unclosed.lock);
     for (auto handle = unclosed.byDevice.begin(); handle != unclosed.byDevice.end();) {
-        handle = ZURClose(handle->second) != 0 ? unclosed.byDevice.erase(handle)
-                                               : std::next(handle);
+        handle =
+            ZURClose(handle->second) != 0 ? unclosed.byDevice.erase(handle) : std::next(handle);
     }
 }

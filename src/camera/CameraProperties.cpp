@@ -141,7 +141,8 @@ const Writable kWritable[] = {
          c.Log().SetLogIntoFile(v != 0);
          return true;
      }},
-    {{"SoftwareTrigger", nullptr}, [](Camera& c, int) REQUIRES(exportLock) { return c.GenerateSoftwareTrigger(); }},
+    {{"SoftwareTrigger", nullptr},
+     [](Camera& c, int) REQUIRES(exportLock) { return c.GenerateSoftwareTrigger(); }},
     {{"continous", "continuous"},
      [](Camera& c, int v) REQUIRES(exportLock) {
          c.SetContinuousGrab(v != 0);
@@ -150,17 +151,25 @@ const Writable kWritable[] = {
     {{"AcquisitionFrameRate", nullptr},
      [](Camera& c, int v) REQUIRES(exportLock) { return c.SetFrameRate(static_cast<float>(v)); }},
     {{"TriggerMode", nullptr},
-     [](Camera& c, int v) REQUIRES(exportLock) { return c.SetParamEnum(c.Params().TriggerMode, v); }},
+     [](Camera& c, int v)
+         REQUIRES(exportLock) { return c.SetParamEnum(c.Params().TriggerMode, v); }},
     {{"TriggerSource", nullptr},
-     [](Camera& c, int v) REQUIRES(exportLock) { return c.SetParamEnum(c.Params().TriggerSource, v); }},
+     [](Camera& c, int v)
+         REQUIRES(exportLock) { return c.SetParamEnum(c.Params().TriggerSource, v); }},
     {{"ExposureTime", "Exposure"},
      [](Camera& c, int v) REQUIRES(exportLock) { return c.SetParamInt(c.Params().Exposure, v); }},
-    {{"Gain", nullptr}, [](Camera& c, int v) REQUIRES(exportLock) { return SetGain(c, c.Params().Gain, v); }},
-    {{"GainRed", nullptr}, [](Camera& c, int v) REQUIRES(exportLock) { return SetGain(c, c.Params().GainRed, v); }},
-    {{"GainGreen", nullptr}, [](Camera& c, int v) REQUIRES(exportLock) { return SetGain(c, c.Params().GainGreen, v); }},
-    {{"GainBlue", nullptr}, [](Camera& c, int v) REQUIRES(exportLock) { return SetGain(c, c.Params().GainBlue, v); }},
-    {{"BlackLevel", nullptr}, [](Camera& c, int v) REQUIRES(exportLock) { return c.SetBlackLevel(v); }},
-    {{"BandAdjustment", nullptr}, [](Camera& c, int v) REQUIRES(exportLock) { return c.SetBandAdjustment(v); }},
+    {{"Gain", nullptr},
+     [](Camera& c, int v) REQUIRES(exportLock) { return SetGain(c, c.Params().Gain, v); }},
+    {{"GainRed", nullptr},
+     [](Camera& c, int v) REQUIRES(exportLock) { return SetGain(c, c.Params().GainRed, v); }},
+    {{"GainGreen", nullptr},
+     [](Camera& c, int v) REQUIRES(exportLock) { return SetGain(c, c.Params().GainGreen, v); }},
+    {{"GainBlue", nullptr},
+     [](Camera& c, int v) REQUIRES(exportLock) { return SetGain(c, c.Params().GainBlue, v); }},
+    {{"BlackLevel", nullptr},
+     [](Camera& c, int v) REQUIRES(exportLock) { return c.SetBlackLevel(v); }},
+    {{"BandAdjustment", nullptr},
+     [](Camera& c, int v) REQUIRES(exportLock) { return c.SetBandAdjustment(v); }},
     {{"BandLevel", nullptr},
      [](Camera& c, int v) REQUIRES(exportLock) {
          // Stored only: the camera takes the level with the next band adjustment.
@@ -173,8 +182,10 @@ const Writable kWritable[] = {
          return true;
      }},
     {{"SensorTaps", nullptr},
-     [](Camera& c, int v) REQUIRES(exportLock) { return c.SetParamEnum(c.Params().SensorTaps, v); }},
-    {{"ColorFilter", nullptr}, [](Camera& c, int v) REQUIRES(exportLock) { return c.SetColorFilter(v); }},
+     [](Camera& c, int v)
+         REQUIRES(exportLock) { return c.SetParamEnum(c.Params().SensorTaps, v); }},
+    {{"ColorFilter", nullptr},
+     [](Camera& c, int v) REQUIRES(exportLock) { return c.SetColorFilter(v); }},
 };
 
 bool InFamily(const Camera& camera, Family family) {

@@ -39,8 +39,7 @@ void Report(DriverLog& log, int level, const char* text, const ExportArgs& args,
     }
     Text message;
     std::string_view rest(text);
-    for (std::size_t open = rest.find('{'); open != std::string_view::npos;
-         open = rest.find('{')) {
+    for (std::size_t open = rest.find('{'); open != std::string_view::npos; open = rest.find('{')) {
         const std::size_t close = rest.find('}', open);
         message.Append(rest.substr(0, open));
         const std::string_view name = rest.substr(open + 1, close - open - 1);

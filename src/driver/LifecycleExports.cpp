@@ -65,8 +65,8 @@ ZAVADED_API int ZAVADED_CALL setSystemPath(const char* path) {
 }
 
 ZAVADED_API void ZAVADED_CALL setDebugMsgProc(MessageProc messageProc) {
-    RunExport<policy::setDebugMsgProc>(
-        {}, [&](DriverLog& log) { log.SetMessageProc(messageProc); });
+    RunExport<policy::setDebugMsgProc>({},
+                                       [&](DriverLog& log) { log.SetMessageProc(messageProc); });
 }
 
 ZAVADED_API int ZAVADED_CALL getCVLMaxNoOfGrabbers(void) {

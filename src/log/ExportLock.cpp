@@ -32,21 +32,25 @@ thread_local std::vector<ExportLock::HeldMessage>* heldHostMessages = nullptr;
 
 }  // namespace
 
-// The analysis cannot follow a lock that a thread_local pointer says is held
-// already: these functions take and let go of the mutex only for the
-// outermost holder, which is all the analysis sees of them.
+// The functions below take and let go of the mutex only for the outermost
+// holder, which a thread_local pointer names: the analysis cannot follow
+// that, and sees of them only their annotations in the header.
+
+// Takes the mutex unless this thread holds the lock already.
 ExportLock::ExportLock() noexcept NO_THREAD_SAFETY_ANALYSIS {
     if (heldByThisThread == nullptr) {
         Acquire();
     }
 }
 
+// Lets go of the mutex if the constructor took it.
 ExportLock::~ExportLock() NO_THREAD_SAFETY_ANALYSIS {
     if (outermost) {
         Release();
     }
 }
 
+// Takes the mutex for the outermost holder.
 void ExportLock::Acquire() noexcept NO_THREAD_SAFETY_ANALYSIS {
     Mutex().lock();
     heldByThisThread = this;
@@ -54,6 +58,7 @@ void ExportLock::Acquire() noexcept NO_THREAD_SAFETY_ANALYSIS {
     heldHostMessages = &held;
 }
 
+// Lets go of the outermost holder's mutex, then runs host code.
 void ExportLock::Release() noexcept NO_THREAD_SAFETY_ANALYSIS {
     outermost = false;
     heldByThisThread = nullptr;
@@ -93,13 +98,14 @@ void ExportLock::AfterRelease(std::unique_ptr<Deferred> work) noexcept NO_THREAD
     holder->lastDeferred = added;
 }
 
-ExportLock::Released::Released() noexcept NO_THREAD_SAFETY_ANALYSIS
-    : outermost(heldByThisThread) {
+// Lets go of the outermost holder's mutex, if this thread holds one.
+ExportLock::Released::Released() noexcept NO_THREAD_SAFETY_ANALYSIS : outermost(heldByThisThread) {
     if (outermost != nullptr) {
         outermost->Release();
     }
 }
 
+// Takes that holder's mutex again.
 ExportLock::Released::~Released() NO_THREAD_SAFETY_ANALYSIS {
     if (outermost != nullptr) {
         outermost->Acquire();

@@ -60,9 +60,9 @@ bool ConfigureCamera(Camera& camera, void* parentWindow) {
     const std::string name = camera.Name();
     const std::uint64_t serial = camera.Serial();
     // A camera on no port has port -1 and shows number 0.
-    const std::string title = sheet_text::Format("Configure camera on port #%lld: %s",
-                                                 static_cast<long long>(camera.Port()) + 1,
-                                                 name.c_str());
+    const std::string title =
+        sheet_text::Format("Configure camera on port #%lld: %s",
+                           static_cast<long long>(camera.Port()) + 1, name.c_str());
     const std::unique_ptr<SheetFrontEnd> frontEnd = MakeSheetFrontEnd();
     if (!frontEnd->CanShowDialog()) {
         return false;
