@@ -176,54 +176,6 @@ TEST_F(CameraConfigure, ClosedCameraIsConfiguredFromItsFamilyAndIniFileWithoutTh
     EXPECT_EQ(ini.find("\n="), std::string::npos);  // no key without a name
 }
 
-// A page that opens holding a value outside its limits says so and keeps OK
-// disabled: the user cannot save it.
-TEST_F(CameraConfigure, ValuesOutsideTheirLimitsOnAShownPageCannotBeSaved) {
-    constexpr std::uint32_t kStrobeDuration1Register = 0xa0002078;
-    OpenCamera("XCG-V60E-100", 0);
-    ASSERT_EQ(ZURSimPokeRegister(100, kStrobeDuration1Register, 0), 1);  // its minimum is 1
-    const std::string ini = "[XCG-5005CR-200]\r\nGainRed=99\r\n";        // [1024 ... 16383]
-    testing_support::WriteWholeFile(systemDir.File("ZavaDED.ini"), ini);
-
-    std::size_t page = 1;
-    std::vector<std::string> shown;
-    std::vector<bool> okEnabled;
-    script.user = [&](FakeSheetWindows& windows) {
-        windows.ShowPage(page);
-        shown.push_back(windows.Status());
-        okEnabled.push_back(windows.OkEnabled());
-        return true;  // OK, as a keyboard or a program can still press it
-    };
-    EXPECT_EQ(configureCamera(nullptr, "XCG-V60E-100"), 0);
-    page = 2;
-    EXPECT_EQ(configureCamera(nullptr, "XCG-5005CR-200"), 0);
-    EXPECT_EQ(shown, (std::vector<std::string>{"I/O: Strobe1 duration not in range",
-                                               "Color Camera Settings: Digital red not in range"}));
-    EXPECT_EQ(okEnabled, (std::vector<bool>{false, false}));
-    EXPECT_EQ(IniText(), ini);
-}
-
-TEST_F(CameraConfigure, PendingGrabAsksBeforeTheSheet) {
-    Camera& camera = OpenCamera("XCG-V60E-100", 2);
-    camera.SetContinuousGrab(true);
-    script.continueWhileGrabbing = false;
-    capture.Clear();
-    EXPECT_FALSE(ConfigureCamera(camera, nullptr));
-    EXPECT_EQ(script.warnings, 1);
-    EXPECT_EQ(script.warningCaption, "Configure camera on port #3: XCG-V60E-100");
-    EXPECT_EQ(script.warningText,
-              "Configuring camera properties while inspection is running may cause undesired "
-              "effects. Continue anyway ?");
-    EXPECT_EQ(script.runs, 0);
-    EXPECT_FALSE(capture.Contains("Camera::Configure: leaving\n"));
-
-    script.continueWhileGrabbing = true;
-    ConfigureCamera(camera, nullptr);
-    EXPECT_EQ(script.runs, 1);
-    camera.SetContinuousGrab(false);
-    EXPECT_EQ(script.warnings, 2);
-}
-
 TEST_F(CameraConfigure, WhereNoDialogCanBeShownTheCameraIsNotTouched) {
     Camera& camera = OpenCamera("XCG-V60E-100", 0);
     camera.SetContinuousGrab(true);  // would ask first
