@@ -326,10 +326,28 @@ TYPED_TEST_P(SheetScenario, AColourCameraNotOpenShowsThreePagesAndCancelWritesNo
     EXPECT_EQ(ReceivedContaining("has no control"), 0);
 }
 
+TYPED_TEST_P(SheetScenario, TheFirstFieldHasTheKeyboardWithItsTextSelected) {
+    if (!TypeParam::kHasKeyboard) {
+        GTEST_SKIP() << "this front end has no keyboard focus";
+    }
+    this->Open(0, "XCG-V60E-100");
+    const Outcome outcome = this->Configure(
+        "XCG-V60E-100", "Configure camera on port #1: XCG-V60E-100", {[](Person& person) {
+            const std::optional<Person::Focus> focus = person.KeyboardFocus();
+            ASSERT_TRUE(focus.has_value());
+            EXPECT_EQ(focus->controlId, kWidth);
+            EXPECT_TRUE(focus->allSelected);
+            person.PressCancel();
+        }});
+    EXPECT_EQ(outcome.steps, 1u);
+    EXPECT_FALSE(outcome.leftOpen);
+}
+
 REGISTER_TYPED_TEST_SUITE_P(SheetScenario, ValuesAreCheckedAsTheyAreTypedAndOkSavesTheSection,
                             APageShownHoldingAValueOutsideItsLimitsSaysSoAndCannotBeSaved,
                             APendingGrabAsksFirstAndOnlyOkLeadsToTheSheet,
                             AnH280CameraChecksHorizontalBinningAndNotGamma,
-                            AColourCameraNotOpenShowsThreePagesAndCancelWritesNothing);
+                            AColourCameraNotOpenShowsThreePagesAndCancelWritesNothing,
+                            TheFirstFieldHasTheKeyboardWithItsTextSelected);
 
 }  // namespace sheet_test
