@@ -15,6 +15,9 @@
 #include "SheetDriver.h"
 #include "ZURSim.h"
 
+#include <commctrl.h>  // after windows.h, which SheetDriver.h includes
+#include <prsht.h>
+
 namespace sheet_test {
 namespace {
 
@@ -52,10 +55,14 @@ class WinePerson : public Person {
     }
     std::string Status() override { return StatusText(window); }
     bool IsOkEnabled() override { return sheet_driver::IsOkEnabled(window); }
-    // A refused OK leaves the sheet open: a short wait tells.
+    // The sheet takes OK exactly while OK is enabled; pressed otherwise (as a
+    // keyboard or a program can), it is refused and the sheet stays.
     void PressOk() override {
+        const bool closes = IsOkEnabled();
         Press(PSBTN_OK);
-        closeWait = std::chrono::seconds(2);
+        if (closes) {
+            closeWait = kWindowTimeout;
+        }
     }
     void PressCancel() override {
         Press(PSBTN_CANCEL);
