@@ -45,6 +45,9 @@ for flavour in native asan tsan; do
   xvfb-run -a ctest --test-dir "build/$flavour" --output-on-failure -j"$jobs"
 done
 
+step "thread safety: clang's analysis of the driver's locking rules"
+scripts/check-thread-safety.sh build/native
+
 step "gevcam: Aravis against the served cameras, in a private network namespace"
 scripts/check-gevcam.sh build/native
 

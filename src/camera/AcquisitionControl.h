@@ -6,7 +6,10 @@
 
 // What a camera shares with its grab threads: the host's requests, its
 // completion callback and the port. Each thread keeps it alive, so a thread
-// that ends after its camera is gone still reads valid memory.
+// that ends after its camera is gone still reads valid memory. Any thread:
+// atomics, which the thread-safety analysis does not see; each is one value
+// that the camera writes and its threads read (and take requests from), and
+// the grab thread's stop gate orders what must not follow a close.
 struct AcquisitionControl {
     // Images are requested one after the other, without waiting.
     std::atomic<bool> continuous{false};

@@ -5,14 +5,14 @@
 #include <new>
 #include <string>
 
-#include "driver/DriverError.h"
+#include "camera/DriverError.h"
 #include "platform/NoDestructor.h"
 
 namespace {
 
 // Never destroyed at module unload: closing cameras there would wait for
 // their grab threads under the loader lock. The last finalize releases it.
-std::unique_ptr<CameraList>& Instance() {
+std::unique_ptr<CameraList>& Instance() REQUIRES(exportLock) {
     static platform::NoDestructor<std::unique_ptr<CameraList>> instance;
     return *instance;
 }
@@ -48,6 +48,19 @@ CameraList& CameraList::GetInstance() {
 
 void CameraList::ReleaseInstance() {
     Instance().reset();
+}
+
+Camera* CameraList::FindSerial(std::uint64_t serial) {
+    const std::unique_ptr<CameraList>& instance = Instance();
+    if (!instance) {
+        return nullptr;
+    }
+    for (const auto& camera : instance->cameras) {
+        if (camera->Serial() == serial) {
+            return camera.get();
+        }
+    }
+    return nullptr;
 }
 
 bool CameraList::IsSupportedModel(const std::string& model) {
@@ -167,8 +180,7 @@ Camera& CameraList::GetByPort(int portNo) const {
                        static_cast<int>(i));
             throw DriverError{};
         }
-        // Only an open camera is on a port: a closed one holds -1, which is
-        // no port at all.
+        // Only an open camera is on a port.
         if (camera->IsOpen() && camera->Port() == portNo) {
             return *camera;
         }

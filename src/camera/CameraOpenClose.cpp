@@ -3,12 +3,12 @@
 #include <climits>
 #include <iterator>
 #include <map>
-#include <mutex>
 #include <new>
 
 #include "camera/Camera.h"
 #include "camera/GrabThread.h"
 #include "camera/ZurErrorText.h"
+#include "platform/Mutex.h"
 #include "platform/NoDestructor.h"
 
 namespace {
@@ -23,14 +23,15 @@ int BufferSize(std::int64_t bytes) {
 // back keeps the device busy, so the next open of the device tries again:
 // one network glitch must not lock a camera out until the host restarts. The
 // camera objects come and go with initialize and finalize; the devices stay.
-std::map<std::uint64_t, std::uint32_t>& UnclosedHandles() {
-    static platform::NoDestructor<std::map<std::uint64_t, std::uint32_t>> handles;
-    return *handles;
-}
+// Any thread.
+struct UnclosedHandles {
+    platform::Mutex lock;
+    std::map<std::uint64_t, std::uint32_t> byDevice GUARDED_BY(lock);
+};
 
-std::mutex& UnclosedLock() {
-    static platform::NoDestructor<std::mutex> lock;
-    return *lock;
+UnclosedHandles& Unclosed() {
+    static platform::NoDestructor<UnclosedHandles> handles;
+    return *handles;
 }
 
 }  // namespace
@@ -42,25 +43,27 @@ bool Camera::Open(int portNo, int* sizeOut) {
     }
     LogMessage(log, 2, "Camera::Open: entering port=%d\n", portNo);
     LogMessage(log, 1, "Opening camera %s on port %d\n", name.c_str(), portNo);
-    if (isOpen) {
+    if (IsOpen()) {
         LogMessage(log, 1, "Camera::Open: ERROR:  %s is already open on port %d\n", name.c_str(),
                    portNo);
         return false;
     }
+    Enter(CameraState::Opening);
     SetPort(portNo);
     // Requests made while the camera was closed are nobody's any more.
     control->ClearGrabRequests();
 
     bool deviceOpen = false;
     bool streamAllocated = false;
-    const auto fail = [&] {
+    const auto fail = [&]() REQUIRES(exportLock) {
         UndoOpen(deviceOpen, streamAllocated);
+        SetPort(-1);
+        Enter(CameraState::Closed);
         return false;
     };
     try {
         LogMessage(log, 3, "Camera::Open restoring parameters: port=%d\n", portNo);
-        params.Define(modelFlags, identity);
-        params.Load(name.c_str());
+        DefineAndLoadParams();
         log.SetLogLevel(params.LogLevel.value);
         log.SetDebugView(params.LogLevel.value);
         log.SetLogIntoFile(params.LogIntoFile.value != 0);
@@ -106,7 +109,8 @@ bool Camera::Open(int portNo, int* sizeOut) {
             return fail();
         }
         const std::int64_t pixels = static_cast<std::int64_t>(width) * height;
-        transfer->tempBuffer = ImageBuffer::Create(*this, BufferSize(4 * pixels));
+        transfer->tempBuffer =
+            ImageBuffer::Create(width, height, IsColor(), BufferSize(4 * pixels), log);
         if (!transfer->tempBuffer) {
             LogMessage(log, 1,
                        "Camera::Open: ERROR: could not allocate Vantix Tmp ImageBuffer, port: %d\n",
@@ -115,7 +119,8 @@ bool Camera::Open(int portNo, int* sizeOut) {
         }
         LogMessage(log, 3, "Camera::Open: Vantix temp Buffer allocated \n");
         transfer->destBuffer = ImageBuffer::Create(
-            *this, IsColor() ? BufferSize(3 * pixels) : BufferSize(info.bufferSize));
+            width, height, IsColor(),
+            IsColor() ? BufferSize(3 * pixels) : BufferSize(info.bufferSize), log);
         if (!transfer->destBuffer) {
             LogMessage(
                 log, 1,
@@ -124,7 +129,8 @@ bool Camera::Open(int portNo, int* sizeOut) {
             return fail();
         }
         LogMessage(log, 3, "Camera::Open: Vantix dest ImageBuffer allocated \n");
-        transfer->zazeBuffer = ImageBuffer::Create(*this, BufferSize(info.bufferSize));
+        transfer->zazeBuffer =
+            ImageBuffer::Create(width, height, IsColor(), BufferSize(info.bufferSize), log);
         if (!transfer->zazeBuffer) {
             LogMessage(log, 1,
                        "Camera::Open: ERROR: could not allocate Zaze ImageBuffer, port: %d\n",
@@ -141,7 +147,7 @@ bool Camera::Open(int portNo, int* sizeOut) {
         LogMessage(log, 3, "Camera::Open: IsoAlloc executed \n");
 
         try {
-            grabThread = std::make_unique<GrabThread>(*this);
+            grabThread = std::make_unique<GrabThread>(log, control, transfer, zurHandle);
         } catch (const std::bad_alloc&) {
             LogMessage(log, 1, "Camera::Open: ERROR: could not create grab thread, port: %d\n",
                        portNo);
@@ -169,7 +175,7 @@ bool Camera::Open(int portNo, int* sizeOut) {
         SetPort(-1);
         return fail();
     }
-    isOpen = true;
+    Enter(CameraState::Open);
     LogMessage(log, 2, "Camera::Open: leaving, port=%d\n", portNo);
     return true;
 }
@@ -195,9 +201,11 @@ void Camera::UndoOpen(bool deviceOpen, bool streamAllocated) {
 void Camera::Close() {
     LogMessage(log, 2, "Camera::Close: entering\n");
     const int closingPort = Port();
-    if (!isOpen) {
+    const bool wasOpen = IsOpen();
+    if (!wasOpen) {
         LogMessage(log, 1, "Camera::Close: WARNING: called on already closed camera\n");
     }
+    Enter(CameraState::Closing);
     control->ClearGrabRequests();
     SetPort(-1);
     if (grabThread) {
@@ -205,7 +213,7 @@ void Camera::Close() {
         // and no callback after the close.
         grabThread->RequestStop();
     }
-    if (isOpen) {
+    if (wasOpen) {
         if (transfer) {
             transfer->CloseConversion();
         }
@@ -217,14 +225,13 @@ void Camera::Close() {
         CloseDevice();
         LogMessage(log, 3, "Camera::Close: ZURClose  port=%d\n", closingPort);
     }
-    isOpen = false;
     CleanupOnClose();
+    Enter(CameraState::Closed);
     LogMessage(log, 2, "Camera::Close: leaving on port %d\n", closingPort);
 }
 
 void Camera::CleanupOnClose() {
     LogMessage(log, 2, "Camera::CleanupOnClose: entering\n");
-    isOpen = false;
     // The thread goes first; it keeps the buffers it works on until it ends.
     grabThread.reset();
     transfer.reset();
@@ -236,17 +243,18 @@ void Camera::CloseDevice() {
         const std::uint32_t error = ZURGetLastError();
         LogMessage(log, 1, "Camera::Close: WARNING: ZURClose failed on %s, error %d (%s)\n",
                    name.c_str(), static_cast<int>(error), ZurErrorText(error));
-        std::lock_guard<std::mutex> lock(UnclosedLock());
-        UnclosedHandles()[DeviceId()] = zurHandle;
+        UnclosedHandles& unclosed = Unclosed();
+        const platform::MutexLock lock(unclosed.lock);
+        unclosed.byDevice[DeviceId()] = zurHandle;
     }
 }
 
 void Camera::RetryUnclosedDevice() {
-    std::lock_guard<std::mutex> lock(UnclosedLock());
-    auto& unclosed = UnclosedHandles();
-    const auto found = unclosed.find(DeviceId());
-    if (found != unclosed.end() && ZURClose(found->second) != 0) {
-        unclosed.erase(found);
+    UnclosedHandles& unclosed = Unclosed();
+    const platform::MutexLock lock(unclosed.lock);
+    const auto found = unclosed.byDevice.find(DeviceId());
+    if (found != unclosed.byDevice.end() && ZURClose(found->second) != 0) {
+        unclosed.byDevice.erase(found);
     }
 }
 
@@ -254,15 +262,17 @@ void Camera::ForgetReissuedHandle(std::uint32_t handle) {
     // ZUR hands out only free handles: if this number waits for another
     // close, ZUR released it after all, and closing it again would close
     // this open instead.
-    std::lock_guard<std::mutex> lock(UnclosedLock());
-    std::erase_if(UnclosedHandles(),
-                  [handle](const auto& unclosed) { return unclosed.second == handle; });
+    UnclosedHandles& unclosed = Unclosed();
+    const platform::MutexLock lock(unclosed.lock);
+    std::erase_if(unclosed.byDevice,
+                  [handle](const auto& entry) { return entry.second == handle; });
 }
 
 void Camera::CloseRefusedHandles() {
-    std::lock_guard<std::mutex> lock(UnclosedLock());
-    auto& unclosed = UnclosedHandles();
-    for (auto handle = unclosed.begin(); handle != unclosed.end();) {
-        handle = ZURClose(handle->second) != 0 ? unclosed.erase(handle) : std::next(handle);
+    UnclosedHandles& unclosed = Unclosed();
+    const platform::MutexLock lock(unclosed.lock);
+    for (auto handle = unclosed.byDevice.begin(); handle != unclosed.byDevice.end();) {
+        handle =
+            ZURClose(handle->second) != 0 ? unclosed.byDevice.erase(handle) : std::next(handle);
     }
 }

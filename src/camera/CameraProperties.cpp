@@ -4,6 +4,7 @@
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <variant>
 
 #include "camera/Camera.h"
 #include "platform/AsciiText.h"
@@ -58,134 +59,122 @@ constexpr const char* kPixelSize = "PixelSize";
 
 enum class Family { Any, NotH280, NotColor, H280NotColor };
 
+// Where a readable property's value comes from: a parameter of the set (a
+// decimal one truncated, an enumerated one as its item's code), or a
+// setting the camera's set does not hold.
+using ReadOut = std::variant<Param<int> ParamSet::*, Param<double> ParamSet::*,
+                             ParamEnum ParamSet::*, int (*)(const Camera&)>;
+
 struct Readable {
     const char* names[2];
     Family family;
-    int (*read)(const Camera& camera);
+    ReadOut source;
 };
 
 // What GetProperty answers, in the order in which names are matched.
+// clang-format off
 const Readable kReadable[] = {
-    {{"continous", "continuous"},
-     Family::Any,
-     [](const Camera& c) { return c.IsContinuous() ? 1 : 0; }},
-    {{"LogLevel", nullptr}, Family::Any, [](const Camera& c) { return c.Log().LogLevel(); }},
-    {{"LogIntoFile", nullptr},
-     Family::Any,
-     [](const Camera& c) { return c.Log().LogIntoFile() ? 1 : 0; }},
-    {{"Exposure", "ExposureTime"},
-     Family::Any,
-     [](const Camera& c) { return c.Params().Exposure.value; }},
-    {{"FrameRate", nullptr},
-     Family::Any,
-     [](const Camera& c) { return Truncate(c.Params().FrameRate.value); }},
-    {{"BlackLevel", nullptr},
-     Family::Any,
-     [](const Camera& c) { return c.Params().BlackLevel.value; }},
-    {{"Gamma", nullptr},
-     Family::NotH280,
-     [](const Camera& c) { return Truncate(c.Params().Gamma.value); }},
-    {{"ImageWidth", nullptr},
-     Family::Any,
-     [](const Camera& c) { return c.Params().ImageWidth.value; }},
-    {{"ImageHeight", nullptr},
-     Family::Any,
-     [](const Camera& c) { return c.Params().ImageHeight.value; }},
-    {{"ImageOffsetX", nullptr},
-     Family::Any,
-     [](const Camera& c) { return c.Params().ImageOffsetX.value; }},
-    {{"ImageOffsetY", nullptr},
-     Family::Any,
-     [](const Camera& c) { return c.Params().ImageOffsetY.value; }},
-    {{"Gain", nullptr}, Family::Any, [](const Camera& c) { return c.Params().Gain.value; }},
-    {{"GainRed", nullptr}, Family::Any, [](const Camera& c) { return c.Params().GainRed.value; }},
-    {{"GainGreen", nullptr},
-     Family::Any,
-     [](const Camera& c) { return c.Params().GainGreen.value; }},
-    {{"GainBlue", nullptr}, Family::Any, [](const Camera& c) { return c.Params().GainBlue.value; }},
-    {{"BandAdjustment", nullptr},
-     Family::Any,
-     [](const Camera& c) { return c.Params().BandAdjustment.value; }},
-    {{"BandLevel", nullptr},
-     Family::Any,
-     [](const Camera& c) { return c.Params().BandLevel.value; }},
-    {{"SensorTaps", nullptr},
-     Family::Any,
-     [](const Camera& c) { return c.Params().SensorTaps.CurrentCode(); }},
-    {{"VerticalBinning", nullptr},
-     Family::NotColor,
-     [](const Camera& c) { return c.Params().VerticalBinning.value; }},
-    {{"HorizontalBinning", nullptr},
-     Family::H280NotColor,
-     [](const Camera& c) { return c.Params().HorizontalBinning.value; }},
-    {{"TriggerDelay", nullptr},
-     Family::Any,
-     [](const Camera& c) { return c.Params().TriggerDelay.value; }},
-    {{"TriggerMode", nullptr},
-     Family::Any,
-     [](const Camera& c) { return c.Params().TriggerMode.CurrentCode(); }},
-    {{"TriggerSource", nullptr},
-     Family::Any,
-     [](const Camera& c) { return c.Params().TriggerSource.CurrentCode(); }},
-    {{"TriggerActivation", nullptr},
-     Family::Any,
-     [](const Camera& c) { return c.Params().TriggerActivation.CurrentCode(); }},
-    {{"TriggerInhibit", nullptr},
-     Family::Any,
-     [](const Camera& c) { return c.Params().TriggerInhibit.CurrentCode(); }},
-    {{"ColorFilter", nullptr},
-     Family::Any,
-     [](const Camera& c) { return c.Params().ColorFilter.CurrentCode(); }},
+    {{"continous", "continuous"}, Family::Any,          [](const Camera& c) { return c.IsContinuous() ? 1 : 0; }},
+    {{"LogLevel", nullptr},       Family::Any,          [](const Camera& c) { return c.Log().LogLevel(); }},
+    {{"LogIntoFile", nullptr},    Family::Any,          [](const Camera& c) { return c.Log().LogIntoFile() ? 1 : 0; }},
+    {{"Exposure", "ExposureTime"}, Family::Any,         &ParamSet::Exposure},
+    {{"FrameRate", nullptr},      Family::Any,          &ParamSet::FrameRate},
+    {{"BlackLevel", nullptr},     Family::Any,          &ParamSet::BlackLevel},
+    {{"Gamma", nullptr},          Family::NotH280,      &ParamSet::Gamma},
+    {{"ImageWidth", nullptr},     Family::Any,          &ParamSet::ImageWidth},
+    {{"ImageHeight", nullptr},    Family::Any,          &ParamSet::ImageHeight},
+    {{"ImageOffsetX", nullptr},   Family::Any,          &ParamSet::ImageOffsetX},
+    {{"ImageOffsetY", nullptr},   Family::Any,          &ParamSet::ImageOffsetY},
+    {{"Gain", nullptr},           Family::Any,          &ParamSet::Gain},
+    {{"GainRed", nullptr},        Family::Any,          &ParamSet::GainRed},
+    {{"GainGreen", nullptr},      Family::Any,          &ParamSet::GainGreen},
+    {{"GainBlue", nullptr},       Family::Any,          &ParamSet::GainBlue},
+    {{"BandAdjustment", nullptr}, Family::Any,          &ParamSet::BandAdjustment},
+    {{"BandLevel", nullptr},      Family::Any,          &ParamSet::BandLevel},
+    {{"SensorTaps", nullptr},     Family::Any,          &ParamSet::SensorTaps},
+    {{"VerticalBinning", nullptr}, Family::NotColor,    &ParamSet::VerticalBinning},
+    {{"HorizontalBinning", nullptr}, Family::H280NotColor, &ParamSet::HorizontalBinning},
+    {{"TriggerDelay", nullptr},   Family::Any,          &ParamSet::TriggerDelay},
+    {{"TriggerMode", nullptr},    Family::Any,          &ParamSet::TriggerMode},
+    {{"TriggerSource", nullptr},  Family::Any,          &ParamSet::TriggerSource},
+    {{"TriggerActivation", nullptr}, Family::Any,       &ParamSet::TriggerActivation},
+    {{"TriggerInhibit", nullptr}, Family::Any,          &ParamSet::TriggerInhibit},
+    {{"ColorFilter", nullptr},    Family::Any,          &ParamSet::ColorFilter},
 };
+// clang-format on
+
+int Read(const Camera& camera, const ParamSet& params, const ReadOut& source) {
+    struct Reader {
+        const Camera& camera;
+        const ParamSet& params;
+        int operator()(Param<int> ParamSet::*member) const { return (params.*member).value; }
+        int operator()(Param<double> ParamSet::*member) const {
+            return Truncate((params.*member).value);
+        }
+        int operator()(ParamEnum ParamSet::*member) const { return (params.*member).CurrentCode(); }
+        int operator()(int (*read)(const Camera&)) const { return read(camera); }
+    };
+    return std::visit(Reader{camera, params}, source);
+}
 
 struct Writable {
     const char* names[2];
     bool (*write)(Camera& camera, int value);
 };
 
-bool SetGain(Camera& camera, Param<int>& gain, int value) {
+bool SetGain(Camera& camera, Param<int>& gain, int value) REQUIRES(exportLock) {
     return camera.SetGainSelector() && camera.SetParamInt(gain, value);
 }
 
-// What SetProperty accepts, in the order in which names are matched.
+// What SetProperty accepts, in the order in which names are matched. Each
+// runs under the export lock, which its annotation lets the analysis check.
 const Writable kWritable[] = {
     {{"LogLevel", nullptr},
-     [](Camera& c, int v) {
+     [](Camera& c, int v) REQUIRES(exportLock) {
          c.Log().SetLogLevel(v);
          return true;
      }},
     {{"DebugView", nullptr},
-     [](Camera& c, int v) {
+     [](Camera& c, int v) REQUIRES(exportLock) {
          c.Log().SetDebugView(v);
          return true;
      }},
     {{"LogIntoFile", nullptr},
-     [](Camera& c, int v) {
+     [](Camera& c, int v) REQUIRES(exportLock) {
          c.Log().SetLogIntoFile(v != 0);
          return true;
      }},
-    {{"SoftwareTrigger", nullptr}, [](Camera& c, int) { return c.GenerateSoftwareTrigger(); }},
+    {{"SoftwareTrigger", nullptr},
+     [](Camera& c, int) REQUIRES(exportLock) { return c.GenerateSoftwareTrigger(); }},
     {{"continous", "continuous"},
-     [](Camera& c, int v) {
+     [](Camera& c, int v) REQUIRES(exportLock) {
          c.SetContinuousGrab(v != 0);
          return true;
      }},
     {{"AcquisitionFrameRate", nullptr},
-     [](Camera& c, int v) { return c.SetFrameRate(static_cast<float>(v)); }},
+     [](Camera& c, int v) REQUIRES(exportLock) { return c.SetFrameRate(static_cast<float>(v)); }},
     {{"TriggerMode", nullptr},
-     [](Camera& c, int v) { return c.SetParamEnum(c.Params().TriggerMode, v); }},
+     [](Camera& c, int v)
+         REQUIRES(exportLock) { return c.SetParamEnum(c.Params().TriggerMode, v); }},
     {{"TriggerSource", nullptr},
-     [](Camera& c, int v) { return c.SetParamEnum(c.Params().TriggerSource, v); }},
+     [](Camera& c, int v)
+         REQUIRES(exportLock) { return c.SetParamEnum(c.Params().TriggerSource, v); }},
     {{"ExposureTime", "Exposure"},
-     [](Camera& c, int v) { return c.SetParamInt(c.Params().Exposure, v); }},
-    {{"Gain", nullptr}, [](Camera& c, int v) { return SetGain(c, c.Params().Gain, v); }},
-    {{"GainRed", nullptr}, [](Camera& c, int v) { return SetGain(c, c.Params().GainRed, v); }},
-    {{"GainGreen", nullptr}, [](Camera& c, int v) { return SetGain(c, c.Params().GainGreen, v); }},
-    {{"GainBlue", nullptr}, [](Camera& c, int v) { return SetGain(c, c.Params().GainBlue, v); }},
-    {{"BlackLevel", nullptr}, [](Camera& c, int v) { return c.SetBlackLevel(v); }},
-    {{"BandAdjustment", nullptr}, [](Camera& c, int v) { return c.SetBandAdjustment(v); }},
+     [](Camera& c, int v) REQUIRES(exportLock) { return c.SetParamInt(c.Params().Exposure, v); }},
+    {{"Gain", nullptr},
+     [](Camera& c, int v) REQUIRES(exportLock) { return SetGain(c, c.Params().Gain, v); }},
+    {{"GainRed", nullptr},
+     [](Camera& c, int v) REQUIRES(exportLock) { return SetGain(c, c.Params().GainRed, v); }},
+    {{"GainGreen", nullptr},
+     [](Camera& c, int v) REQUIRES(exportLock) { return SetGain(c, c.Params().GainGreen, v); }},
+    {{"GainBlue", nullptr},
+     [](Camera& c, int v) REQUIRES(exportLock) { return SetGain(c, c.Params().GainBlue, v); }},
+    {{"BlackLevel", nullptr},
+     [](Camera& c, int v) REQUIRES(exportLock) { return c.SetBlackLevel(v); }},
+    {{"BandAdjustment", nullptr},
+     [](Camera& c, int v) REQUIRES(exportLock) { return c.SetBandAdjustment(v); }},
     {{"BandLevel", nullptr},
-     [](Camera& c, int v) {
+     [](Camera& c, int v) REQUIRES(exportLock) {
          // Stored only: the camera takes the level with the next band adjustment.
          Param<int>& level = c.Params().BandLevel;
          if (v < level.min || v > level.max) {
@@ -196,8 +185,10 @@ const Writable kWritable[] = {
          return true;
      }},
     {{"SensorTaps", nullptr},
-     [](Camera& c, int v) { return c.SetParamEnum(c.Params().SensorTaps, v); }},
-    {{"ColorFilter", nullptr}, [](Camera& c, int v) { return c.SetColorFilter(v); }},
+     [](Camera& c, int v)
+         REQUIRES(exportLock) { return c.SetParamEnum(c.Params().SensorTaps, v); }},
+    {{"ColorFilter", nullptr},
+     [](Camera& c, int v) REQUIRES(exportLock) { return c.SetColorFilter(v); }},
 };
 
 std::string SecondName(const char* const (&names)[2]) {
@@ -253,7 +244,7 @@ bool Camera::GetProperty(const char* property, int* value) {
         }
     }
     if (match != nullptr && InFamily(*this, match->family)) {
-        *value = match->read(*this);
+        *value = Read(*this, params, match->source);
     } else {
         LogMessage(log, 1, "Camera::GetProperty: unrecognized property name prop=%s \n", property);
     }

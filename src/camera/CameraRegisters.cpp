@@ -428,14 +428,14 @@ bool Camera::GenerateSoftwareTrigger() {
 
 void Camera::GetMinMaxValues() {
     LogMessage(log, 2, "INFO: Camera::GetMinMaxValues entering\n");
-    const auto readInt = [this](std::uint32_t address) {
+    const auto readInt = [this](std::uint32_t address) REQUIRES(exportLock) {
         return static_cast<int>(ReadRegister(address));
     };
-    const auto readPair = [&](Param<int>& param, std::uint32_t maxAddress,
-                              std::uint32_t minAddress) {
-        param.max = readInt(maxAddress);
-        param.min = readInt(minAddress);
-    };
+    const auto readPair = [&](Param<int>& param, std::uint32_t maxAddress, std::uint32_t minAddress)
+                              REQUIRES(exportLock) {
+                                  param.max = readInt(maxAddress);
+                                  param.min = readInt(minAddress);
+                              };
     readPair(params.Exposure, kExposureMax, kExposureMin);
     readPair(params.BlackLevel, kBlackLevelMax, kBlackLevelMin);
     Param<double>& rate = params.FrameRate;
@@ -487,10 +487,11 @@ void Camera::GetMinMaxValues() {
 }
 
 void Camera::GetAllParametersFromCamera() {
-    const auto readInt = [this](Param<int>& param) {
+    const auto readInt = [this](Param<int>& param) REQUIRES(exportLock) {
         param.value = static_cast<int>(ReadRegister(param.registerAddress));
     };
-    const auto readCode = [this](ParamEnum& param, std::uint32_t mask = 0xFFFFFFFFu) {
+    const auto readCode = [this](ParamEnum& param,
+                                 std::uint32_t mask = 0xFFFFFFFFu) REQUIRES(exportLock) {
         param.SetByCode(static_cast<int>(ReadRegister(param.registerAddress) & mask));
     };
     readInt(params.Exposure);

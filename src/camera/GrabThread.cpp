@@ -2,15 +2,13 @@
 
 #include <atomic>
 #include <chrono>
-#include <mutex>
 
-#include "camera/Camera.h"
 #include "camera/ImageTransfer.h"
 #include "camera/ZurErrorText.h"
-#include "driver/ExportLock.h"
 #include "log/DriverLog.h"
 #include "platform/Clock.h"
 #include "platform/Event.h"
+#include "platform/Mutex.h"
 #include "platform/Thread.h"
 
 namespace {
@@ -35,8 +33,8 @@ struct GrabThread::Session {
     // Runs step unless a stop was requested, so that nothing the step starts
     // can follow the stop; false when stopped. Never used around host code.
     template <typename Step>
-    bool UnlessStopped(Step step) {
-        std::lock_guard<std::mutex> lock(gate);
+    bool UnlessStopped(Step step) EXCLUDES(exportLock) {
+        const platform::MutexLock lock(gate);
         if (Stopped()) {
             return false;
         }
@@ -49,14 +47,52 @@ struct GrabThread::Session {
     const std::shared_ptr<ImageTransfer> transfer;
     const std::uint32_t zurHandle;
     platform::AutoResetEvent event;
-    std::mutex gate;
-    std::atomic<bool> stop{false};  // set under gate
+    // The stop gate: a stop is set under it, and the thread's ZUR requests,
+    // request taking and reading of the callback and port run under it, so
+    // none of them follows a stop. stop itself is read without the gate
+    // wherever a late answer only means one more turn of the loop.
+    platform::Mutex gate;
+    std::atomic<bool> stop{false};
 };
 
-GrabThread::GrabThread(Camera& camera)
-    : log(camera.Log()),
-      session(std::make_shared<Session>(camera.Log(), camera.control, camera.transfer,
-                                        camera.ZurHandle())) {}
+// Waits for a stopped thread, once the export lock is let go.
+class GrabThread::StopWait : public ExportLock::Deferred {
+  public:
+    explicit StopWait(DriverLog& driverLog) : log(driverLog) {}
+
+    void Arm(std::unique_ptr<platform::Thread> stopping, int stoppedPort,
+             std::uint64_t deadlineMs) {
+        thread = std::move(stopping);
+        port = stoppedPort;
+        deadline = deadlineMs;
+    }
+
+    // Waits for the thread until the deadline and reports how it ended.
+    void Run() noexcept override EXCLUDES(exportLock) {
+        const auto now = static_cast<std::uint64_t>(platform::MillisecondsSinceStart());
+        const auto wait = std::chrono::milliseconds(deadline > now ? deadline - now : 0);
+        if (!thread->Join(wait)) {
+            LogMessage(log, 1,
+                       "GrabThread::Destroy: WARNING: thread still busy after %u ms on port=%d; "
+                       "it ends on its own\n",
+                       kStopTimeoutMs, port);
+        }
+        thread->Close();
+        LogMessage(log, 2, "GrabThread::Destroy: thread closed on port=%d\n", port);
+    }
+
+  private:
+    DriverLog& log;
+    std::unique_ptr<platform::Thread> thread;
+    int port = -1;
+    std::uint64_t deadline = 0;
+};
+
+GrabThread::GrabThread(DriverLog& driverLog, std::shared_ptr<AcquisitionControl> control,
+                       std::shared_ptr<ImageTransfer> transfer, std::uint32_t zurHandle)
+    : log(driverLog),
+      session(std::make_shared<Session>(driverLog, std::move(control), std::move(transfer),
+                                        zurHandle)) {}
 
 GrabThread::~GrabThread() {
     LogMessage(log, 2, "GrabThread::~GrabThread: entering on port=%d\n", session->Port());
@@ -76,7 +112,8 @@ bool GrabThread::Init() {
         return false;
     }
     session->event.Reset();
-    thread = std::make_shared<platform::Thread>();
+    stopWait = std::make_unique<StopWait>(log);
+    thread = std::make_unique<platform::Thread>();
     // The thread gets a reference of its own to the session: it may outlive
     // this object.
     auto reference = std::make_unique<std::shared_ptr<Session>>(session);
@@ -108,7 +145,7 @@ void GrabThread::RequestStop() {
         hook();
     }
     {
-        std::lock_guard<std::mutex> lock(session->gate);
+        const platform::MutexLock lock(session->gate);
         session->stop.store(true, std::memory_order_release);
     }
     session->event.Set();  // wakes a thread that waits for a request
@@ -134,34 +171,12 @@ void GrabThread::Destroy() {
         } else {
             const std::uint64_t deadline =
                 static_cast<std::uint64_t>(platform::MillisecondsSinceStart()) + kStopTimeoutMs;
-            std::shared_ptr<platform::Thread> stopping = std::move(thread);
-            DriverLog& driverLog = log;
-            const auto finish = [stopping, &driverLog, port, deadline] {
-                Finish(*stopping, driverLog, port, deadline);
-            };
-            try {
-                ExportLock::AfterRelease(finish);
-            } catch (...) {
-                finish();  // no memory to put the wait off: wait now
-            }
+            stopWait->Arm(std::move(thread), port, deadline);
+            ExportLock::AfterRelease(std::move(stopWait));
         }
         thread.reset();
     }
     LogMessage(log, 2, "GrabThread::Destroy: leaving on port=%d\n", port);
-}
-
-void GrabThread::Finish(platform::Thread& stopping, DriverLog& log, int port,
-                        std::uint64_t deadlineMs) {
-    const auto now = static_cast<std::uint64_t>(platform::MillisecondsSinceStart());
-    const auto wait = std::chrono::milliseconds(deadlineMs > now ? deadlineMs - now : 0);
-    if (!stopping.Join(wait)) {
-        LogMessage(log, 1,
-                   "GrabThread::Destroy: WARNING: thread still busy after %u ms on port=%d; it "
-                   "ends on its own\n",
-                   kStopTimeoutMs, port);
-    }
-    stopping.Close();
-    LogMessage(log, 2, "GrabThread::Destroy: thread closed on port=%d\n", port);
 }
 
 std::uint32_t GrabThread::static_ThreadMain(void* parameter) {

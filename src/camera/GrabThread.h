@@ -5,9 +5,10 @@
 #include <memory>
 
 #include "camera/AcquisitionControl.h"
+#include "log/ExportLock.h"
 
-class Camera;
 class DriverLog;
+class ImageTransfer;
 
 namespace platform {
 class Thread;
@@ -18,17 +19,20 @@ class Thread;
 // buffer and calls the host's completion callback.
 //
 // The thread works only on what it shares with its owner (the request flags,
-// the image buffers, the grab event), which it keeps alive itself, and never
-// holds a lock while the host's code runs. So a close waits for it at most
-// kStopTimeoutMs, whatever the host's callbacks do, and a thread left to end
-// on its own never touches released memory.
+// the image buffers, the grab event), which it keeps alive itself; it never
+// takes the export lock and holds no lock while the host's code runs. So a
+// close waits for it at most kStopTimeoutMs, whatever the host's callbacks
+// do, and a thread left to end on its own never touches released memory.
+// The object itself is its camera's, under the export lock.
 class GrabThread {
   public:
     static constexpr std::uint32_t kStopTimeoutMs = 3000;
 
-    // Takes what the camera's thread works on from the camera as it is now.
-    explicit GrabThread(Camera& camera);
-    ~GrabThread();
+    // What the thread of one open works on: the camera's requests, callback
+    // and port, the open's buffers and conversion, and its ZUR handle.
+    GrabThread(DriverLog& log, std::shared_ptr<AcquisitionControl> control,
+               std::shared_ptr<ImageTransfer> transfer, std::uint32_t zurHandle);
+    ~GrabThread() REQUIRES(exportLock);
     GrabThread(const GrabThread&) = delete;
     GrabThread& operator=(const GrabThread&) = delete;
 
@@ -39,9 +43,9 @@ class GrabThread {
     // From now on the thread makes no ZUR request and calls back no more; it
     // ends as soon as it gets back from what it is doing.
     void RequestStop();
-    // Stops the thread and waits for it at most kStopTimeoutMs. Inside an
-    // export the wait happens once the export lock is released.
-    void Destroy();
+    // Stops the thread and waits for it at most kStopTimeoutMs, once the
+    // export lock is let go.
+    void Destroy() REQUIRES(exportLock);
 
     static std::uint32_t static_ThreadMain(void* parameter);
 
@@ -51,16 +55,16 @@ class GrabThread {
 
   private:
     struct Session;
+    class StopWait;
 
-    static void ThreadMain(Session& session);
+    static void ThreadMain(Session& session) EXCLUDES(exportLock);
     // Calls the host's completion callback; false when a stop came first.
-    static bool IssueCB(Session& session);
-    // Waits for the thread until the deadline and reports how it ended.
-    static void Finish(platform::Thread& thread, DriverLog& log, int port,
-                       std::uint64_t deadlineMs);
+    static bool IssueCB(Session& session) EXCLUDES(exportLock);
 
     DriverLog& log;
     std::shared_ptr<Session> session;
-    std::shared_ptr<platform::Thread> thread;
+    std::unique_ptr<platform::Thread> thread;
+    // Made with the thread, so that stopping it needs no memory.
+    std::unique_ptr<StopWait> stopWait;
     bool destroyed = false;
 };

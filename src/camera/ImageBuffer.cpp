@@ -3,21 +3,19 @@
 #include <cstring>
 #include <new>
 
-#include "camera/Camera.h"
 #include "log/DriverLog.h"
 
 namespace {
 constexpr std::uint8_t kFreshByte = 200;  // marks memory no image has reached yet
 }
 
-std::unique_ptr<ImageBuffer> ImageBuffer::Create(const Camera& camera, int size) {
-    auto buffer = std::make_unique<ImageBuffer>(camera.Width(), camera.Height(), camera.IsColor(),
-                                                camera.Log());
-    const std::int64_t pixels = static_cast<std::int64_t>(camera.Width()) * camera.Height();
+std::unique_ptr<ImageBuffer> ImageBuffer::Create(int width, int height, bool color, int size,
+                                                 DriverLog& log) {
+    auto buffer = std::make_unique<ImageBuffer>(width, height, color, log);
+    const std::int64_t pixels = static_cast<std::int64_t>(width) * height;
     if (size < pixels) {
-        LogMessage(camera.Log(), 1,
-                   "ImageBuffer::Create: ERROR: mono buffer < wh, w=%d, h=%d, size=%d",
-                   camera.Width(), camera.Height(), size);
+        LogMessage(log, 1, "ImageBuffer::Create: ERROR: mono buffer < wh, w=%d, h=%d, size=%d",
+                   width, height, size);
         return nullptr;
     }
     if (!buffer->Allocate(size)) {

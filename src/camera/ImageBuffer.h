@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <memory>
 
-class Camera;
 class DriverLog;
 
 // Owned image memory with the geometry of the camera it was made for. A line
@@ -11,9 +10,10 @@ class DriverLog;
 // lines follow each other without gaps.
 class ImageBuffer {
   public:
-    // A buffer of size bytes for the camera's current width and height, or
-    // none when size is below width × height or cannot be allocated.
-    static std::unique_ptr<ImageBuffer> Create(const Camera& camera, int size);
+    // A buffer of size bytes for an image of width × height pixels, or none
+    // when size is below width × height or cannot be allocated.
+    static std::unique_ptr<ImageBuffer> Create(int width, int height, bool color, int size,
+                                               DriverLog& log);
 
     ImageBuffer(int width, int height, bool color, DriverLog& log);
     ImageBuffer(const ImageBuffer&) = delete;

@@ -14,22 +14,22 @@ ImageTransfer::~ImageTransfer() {
 }
 
 ImageTransfer::Conversion ImageTransfer::GetConversion() const {
-    std::lock_guard<std::mutex> lock(conversionLock);
+    const platform::MutexLock lock(conversionLock);
     return conversion;
 }
 
 void ImageTransfer::SetConversion(const Conversion& settings) {
-    std::lock_guard<std::mutex> lock(conversionLock);
+    const platform::MutexLock lock(conversionLock);
     conversion = settings;
 }
 
 void ImageTransfer::SetFilter(std::uint32_t cFilter) {
-    std::lock_guard<std::mutex> lock(conversionLock);
+    const platform::MutexLock lock(conversionLock);
     conversion.mode.cFilter = cFilter;
 }
 
 void ImageTransfer::CloseConversion() {
-    std::lock_guard<std::mutex> lock(conversionLock);
+    const platform::MutexLock lock(conversionLock);
     if (conversion.handle != 0) {
         ZURCloseConvHandle(conversion.handle);
         conversion.handle = 0;
@@ -37,7 +37,7 @@ void ImageTransfer::CloseConversion() {
 }
 
 void ImageTransfer::CopyLine(const std::uint8_t* line, void* target, std::size_t bytes) const {
-    std::lock_guard<std::mutex> lock(destLock);
+    const platform::MutexLock lock(destLock);
     std::memcpy(target, line, bytes);
 }
 
@@ -57,7 +57,7 @@ bool ImageTransfer::CopyImageToVantixBuffer() {
         return false;
     }
     {
-        std::lock_guard<std::mutex> lock(destLock);
+        const platform::MutexLock lock(destLock);
         std::memcpy(destBuffer->Data(), zazeBuffer->Data(),
                     static_cast<std::size_t>(destBuffer->Size()));
     }
@@ -78,7 +78,7 @@ bool ImageTransfer::ConvertColor() {
     std::int64_t sourceBytes = 0;
     int converted = 0;
     {
-        std::lock_guard<std::mutex> lock(conversionLock);
+        const platform::MutexLock lock(conversionLock);
         used = conversion;
         if (used.handle == 0) {
             return false;  // the camera is closing
@@ -138,7 +138,7 @@ bool ImageTransfer::ConvertColor() {
     const std::size_t pixels = static_cast<std::size_t>(destBuffer->Width()) *
                                static_cast<std::size_t>(destBuffer->Height());
     {
-        std::lock_guard<std::mutex> lock(destLock);
+        const platform::MutexLock lock(destLock);
         PackFourToThree(tempBuffer->Data(), destBuffer->Data(), pixels);
     }
     LogMessage(log, 3, "Camera::CopyImageToVantix finished");

@@ -3,10 +3,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 
 #include "ZUR.h"
 #include "camera/ImageBuffer.h"
+#include "platform/Mutex.h"
 
 class DriverLog;
 
@@ -14,7 +14,7 @@ class DriverLog;
 // Zaze, temp and destination buffers and, for a colour camera, ZUR's colour
 // conversion. The camera and its grab thread share it, so that a thread that
 // ends after the close never writes into released memory; the conversion
-// handle is closed only while no image is converted with it.
+// handle is closed only while no image is converted with it. Any thread.
 class ImageTransfer {
   public:
     ImageTransfer(DriverLog& log, bool color);
@@ -38,28 +38,32 @@ class ImageTransfer {
         int convertMode = 0;
         int sourceBytesPerPixel = 1;  // what the convert mode reads of the raw image
     };
-    Conversion GetConversion() const;
-    void SetConversion(const Conversion& conversion);
+    Conversion GetConversion() const EXCLUDES(conversionLock);
+    void SetConversion(const Conversion& conversion) EXCLUDES(conversionLock);
     // The Bayer order of the images to come, as the camera now delivers them.
-    void SetFilter(std::uint32_t cFilter);
+    void SetFilter(std::uint32_t cFilter) EXCLUDES(conversionLock);
     // Closes ZUR's handle, once no image is being converted with it; later
     // images are not converted.
-    void CloseConversion();
+    void CloseConversion() EXCLUDES(conversionLock);
 
     // Copies (monochrome) or converts and packs (colour) the image in the
     // Zaze buffer into the destination buffer. False, with a message, when
     // that cannot be done.
-    bool CopyImageToVantixBuffer();
+    bool CopyImageToVantixBuffer() EXCLUDES(conversionLock, destLock);
     // Copies bytes of a destination line to target while no image is written
     // into it; line points into the destination buffer.
-    void CopyLine(const std::uint8_t* line, void* target, std::size_t bytes) const;
+    void CopyLine(const std::uint8_t* line, void* target, std::size_t bytes) const
+        EXCLUDES(destLock);
 
   private:
-    bool ConvertColor();
+    bool ConvertColor() EXCLUDES(conversionLock, destLock);
 
     DriverLog& log;
     const bool color;
-    mutable std::mutex conversionLock;  // conversion, and ZUR's use of its handle
-    Conversion conversion;
-    mutable std::mutex destLock;  // the destination buffer's bytes
+    // The conversion, and ZUR's use of its handle: a conversion runs under it.
+    mutable platform::Mutex conversionLock;
+    Conversion conversion GUARDED_BY(conversionLock);
+    // The destination buffer's bytes, which lie behind a pointer the analysis
+    // cannot name: they are written and read only in this class, under it.
+    mutable platform::Mutex destLock;
 };

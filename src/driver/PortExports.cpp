@@ -1,10 +1,10 @@
 // The exports that bind a camera to a port and grab from it.
 #include <algorithm>
-#include <cstring>
+#include <cstdint>
 
 #include "ZavaDED.h"
 #include "camera/CameraList.h"
-#include "driver/ExportFrame.h"
+#include "driver/ExportPolicy.h"
 #include "platform/AsciiText.h"
 
 namespace {
@@ -22,127 +22,94 @@ extern "C" {
 
 ZAVADED_API int ZAVADED_CALL openCVLPort(int grabberNo, int portNo, const char* cameraName,
                                          int* size) {
-    if (size == nullptr) {
-        LogMessage(DriverLog::Instance(), 1,
-                   "openCVLPort: ERROR: no place for the image size, grabberNo=%d, portNo=%d\n",
-                   grabberNo, portNo);
-        return 0;
-    }
-    size[0] = 0;
-    size[1] = 0;
-    return RunExport(
-        [&](DriverLog& log) {
-            LogMessage(log, 2, "openCVLPort: entering grabberNo=%d, portNo=%d, cameraName=%s\n",
-                       grabberNo, portNo, TextOrNull(cameraName));
-            if (portNo == -1) {
-                LogMessage(log, 1,
-                           "openCVLPort: ERROR: port -1 stands for no port, grabberNo=%d, "
-                           "cameraName=%s\n",
-                           grabberNo, TextOrNull(cameraName));
-                return 0;
-            }
-            if (IsUndefinedCamera(cameraName)) {
-                LogMessage(log, 1,
-                           "openCVLPort: ERROR: undefined camera, grabberNo=%d, portNo=%d, "
-                           "cameraName=%s\n",
-                           grabberNo, portNo, TextOrNull(cameraName));
-                return 0;
-            }
-            CameraList& cameras = CameraList::GetInstance();
-            if (!cameras.IsCameraAvailable(cameraName)) {
-                if (log.RefCount() <= 0) {
-                    LogMessage(log, 1,
-                               "openCVLPort: ERROR: the driver is not initialised: call "
-                               "initialize first\n");
-                }
-                LogMessage(log, 1, "openCVLPort: ERROR: cannot find camera by name:%s\n",
-                           cameraName);
-                return 0;
-            }
-            Camera& camera = cameras.GetByName(cameraName);
-            // A camera that is already open stays on its port: taking it off
-            // would orphan an open, streaming camera.
-            const bool wasOpen = camera.IsOpen();
-            if (!camera.Open(portNo, size)) {
-                LogMessage(log, 1,
-                           "openCVLPort: ERROR: camera not opened, grabberNo=%d, portNo=%d, "
-                           "cameraName=%s\n",
-                           grabberNo, portNo, cameraName);
-                if (!wasOpen) {
-                    camera.SetPort(-1);
-                }
-                size[0] = 0;
-                size[1] = 0;
-                return 0;
-            }
-            camera.SetPort(portNo);
-            LogMessage(log, 2, "openCVLPort: leaving -- Camera %s OPENED on port %d\n",
-                       camera.Name().c_str(), portNo);
-            return 1;
-        },
-        [&](DriverLog& log, const char* what) {
-            LogMessage(log, 1, "openCVLPort: --EXCEPTION caught grabberNo=%d, portNo=%d: %s\n",
-                       grabberNo, portNo, what);
-        },
-        [&](DriverLog& log) {
+    const ExportArgs args{.grabberNo = grabberNo, .portNo = portNo, .cameraName = cameraName};
+    return RunExport<policy::openCVLPort>(args, [&](DriverLog& log) REQUIRES(exportLock) {
+        if (size == nullptr) {
             LogMessage(log, 1,
-                       "openCVLPort: --EXCEPTION caught grabberNo=%d, portNo=%d, cameraName=%s\n",
+                       "openCVLPort: ERROR: no place for the image size, grabberNo=%d, portNo=%d\n",
+                       grabberNo, portNo);
+            return 0;
+        }
+        size[0] = 0;
+        size[1] = 0;
+        LogMessage(log, 2, "openCVLPort: entering grabberNo=%d, portNo=%d, cameraName=%s\n",
+                   grabberNo, portNo, TextOrNull(cameraName));
+        if (portNo == -1) {
+            LogMessage(log, 1,
+                       "openCVLPort: ERROR: port -1 stands for no port, grabberNo=%d, "
+                       "cameraName=%s\n",
+                       grabberNo, TextOrNull(cameraName));
+            return 0;
+        }
+        if (IsUndefinedCamera(cameraName)) {
+            LogMessage(log, 1,
+                       "openCVLPort: ERROR: undefined camera, grabberNo=%d, portNo=%d, "
+                       "cameraName=%s\n",
                        grabberNo, portNo, TextOrNull(cameraName));
-        });
+            return 0;
+        }
+        CameraList& cameras = CameraList::GetInstance();
+        if (!cameras.IsCameraAvailable(cameraName)) {
+            if (log.RefCount() <= 0) {
+                LogMessage(log, 1,
+                           "openCVLPort: ERROR: the driver is not initialised: call initialize "
+                           "first\n");
+            }
+            LogMessage(log, 1, "openCVLPort: ERROR: cannot find camera by name:%s\n", cameraName);
+            return 0;
+        }
+        Camera& camera = cameras.GetByName(cameraName);
+        if (!camera.Open(portNo, size)) {
+            LogMessage(log, 1,
+                       "openCVLPort: ERROR: camera not opened, grabberNo=%d, portNo=%d, "
+                       "cameraName=%s\n",
+                       grabberNo, portNo, cameraName);
+            size[0] = 0;
+            size[1] = 0;
+            return 0;
+        }
+        LogMessage(log, 2, "openCVLPort: leaving -- Camera %s OPENED on port %d\n",
+                   camera.Name().c_str(), portNo);
+        return 1;
+    });
 }
 
 ZAVADED_API void ZAVADED_CALL closeCVLPort(int grabberNo, int portNo) {
-    DriverLog& log = DriverLog::Instance();
-    RunExport(
-        [&](DriverLog& frameLog) {
-            LogMessage(frameLog, 2, "closeCVLPort: entering grabberNo=%d, portNo=%d\n", grabberNo,
+    RunExport<policy::closeCVLPort>(
+        {.grabberNo = grabberNo, .portNo = portNo}, [&](DriverLog& log) REQUIRES(exportLock) {
+            LogMessage(log, 2, "closeCVLPort: entering grabberNo=%d, portNo=%d\n", grabberNo,
                        portNo);
             CameraList::GetInstance().GetByPort(portNo).Close();
-        },
-        [&](DriverLog& frameLog, const char* what) {
-            LogMessage(frameLog, 1,
-                       "closeCVLPort: --EXCEPTION caught  grabberNo=%d, portNo=%d: %s\n", grabberNo,
-                       portNo, what);
-        },
-        [&](DriverLog& frameLog) {
-            LogMessage(frameLog, 1, "closeCVLPort: --EXCEPTION caught  grabberNo=%d, portNo=%d\n",
-                       grabberNo, portNo);
         });
-    LogMessage(log, 2, "closeCVLPort: leaving grabberNo=%d, portNo=%d\n", grabberNo, portNo);
+    // Also after an exception, and after the wait for the grab thread.
+    LogMessage(DriverLog::Instance(), 2, "closeCVLPort: leaving grabberNo=%d, portNo=%d\n",
+               grabberNo, portNo);
 }
 
 ZAVADED_API int ZAVADED_CALL doCVLGrab(int grabberNo, int portNo) {
-    return RunExport(
-        [&](DriverLog& log) {
+    return RunExport<policy::doCVLGrab>(
+        {.grabberNo = grabberNo, .portNo = portNo}, [&](DriverLog& log) REQUIRES(exportLock) {
             LogMessage(log, 2, "doCVLGrab entering grabberNo=%d portNo=%d\n", grabberNo, portNo);
             if (!CameraList::GetInstance().GetByPort(portNo).Grab()) {
                 return 0;
             }
             LogMessage(log, 3, "doCVLGrab: leaving grabberNo=%d portNo=%d\n", grabberNo, portNo);
             return 1;
-        },
-        [&](DriverLog& log, const char* what) {
-            LogMessage(log, 1, "doCVLGrab: --EXCEPTION caught  grabberNo=%d, portNo=%d: %s\n",
-                       grabberNo, portNo, what);
-        },
-        [&](DriverLog& log) {
-            LogMessage(log, 1, "doCVLGrab: --EXCEPTION caught  grabberNo=%d portNo=%d\n", grabberNo,
-                       portNo);
         });
 }
 
 ZAVADED_API int ZAVADED_CALL getCVLGrabRow(int grabberNo, int portNo, void* destination, int row,
                                            int firstColumn, int lastColumn) {
-    return RunExport(
-        [&](DriverLog& log) {
+    return RunExport<policy::getCVLGrabRow>(
+        {.grabberNo = grabberNo, .portNo = portNo}, [&](DriverLog& log) REQUIRES(exportLock) {
             LogMessage(log, 4, "getCVLGrabRow: entering row=%d  grabberNo=%d  portNo=%d\n", row,
                        grabberNo, portNo);
             Camera& camera = CameraList::GetInstance().GetByPort(portNo);
             if (camera.GetLine(row) == nullptr) {
                 return 0;
             }
-            // The copy always starts at the row's first pixel; the columns give
-            // only its length, which never goes beyond the row.
+            // The copy always starts at the row's first pixel; the columns
+            // give only its length, which never goes beyond the row.
             if (destination == nullptr || lastColumn < firstColumn) {
                 LogMessage(log, 1,
                            "getCVLGrabRow: ERROR: no destination or no columns, row=%d, "
@@ -157,31 +124,20 @@ ZAVADED_API int ZAVADED_CALL getCVLGrabRow(int grabberNo, int portNo, void* dest
             LogMessage(log, 4, "getCVLGrabRow: leaving row=%d  grabberNo=%d  portNo=%d\n", row,
                        grabberNo, portNo);
             return 1;
-        },
-        [&](DriverLog& log, const char* what) {
-            LogMessage(log, 1, "getCVLGrabRow: --EXCEPTION caught grabberNo=%d, portNo=%d: %s\n",
-                       grabberNo, portNo, what);
-        },
-        [](DriverLog& log) { LogMessage(log, 1, "getCVLGrabRow: --EXCEPTION caught \n"); });
+        });
 }
 
 ZAVADED_API int ZAVADED_CALL setCompleteCallback(int grabberNo, int portNo,
                                                  CompleteCallback callback) {
-    return RunExport(
-        [&](DriverLog& log) {
+    return RunExport<policy::setCompleteCallback>(
+        {.grabberNo = grabberNo, .portNo = portNo}, [&](DriverLog& log) REQUIRES(exportLock) {
             LogMessage(log, 2, "setCompleteCallback: entering grabberNo=%d   portNo=%d\n",
                        grabberNo, portNo);
             CameraList::GetInstance().GetByPort(portNo).SetCompleteCB(callback);
             LogMessage(log, 2, "setCompleteCallback: leaving grabberNo=%d   portNo=%d\n", grabberNo,
                        portNo);
             return 1;
-        },
-        [&](DriverLog& log, const char* what) {
-            LogMessage(log, 1,
-                       "setCompleteCallback: --EXCEPTION caught grabberNo=%d, portNo=%d: %s\n",
-                       grabberNo, portNo, what);
-        },
-        [](DriverLog& log) { LogMessage(log, 1, "setCompleteCallback: --EXCEPTION caught \n"); });
+        });
 }
 
 }  // extern "C"

@@ -34,11 +34,6 @@ std::string FileEntry(const char* source, const char* message) {
     return entry;
 }
 
-// Where the calling thread's messages for the host are held back, if anywhere.
-// A plain pointer on purpose: under mingw a thread_local with a destructor can
-// deadlock a host thread's exit against our grab thread's exit.
-thread_local std::vector<HeldHostMessage>* heldHostMessages = nullptr;
-
 // Constructs the log while the module loads, before any export can run, and
 // writes its pending lines when the module unloads.
 struct LoadedLog {
@@ -73,12 +68,12 @@ DriverLog::~DriverLog() {
 }
 
 std::string DriverLog::SystemPath() const {
-    std::lock_guard<std::mutex> lock(pathLock);
+    const platform::MutexLock lock(pathLock);
     return systemPath;
 }
 
 void DriverLog::SetSystemPath(const std::string& path) {
-    std::lock_guard<std::mutex> lock(pathLock);
+    const platform::MutexLock lock(pathLock);
     systemPath = path;
 }
 
@@ -91,7 +86,7 @@ std::string DriverLog::LogFilePath() const {
 }
 
 std::size_t DriverLog::PendingLineCount() const {
-    std::lock_guard<platform::CriticalSection> lock(fileLock);
+    const platform::CriticalSection::Lock lock(fileLock);
     return pendingLines.size();
 }
 
@@ -101,7 +96,7 @@ void DriverLog::AddFileLine(const char* message, const char* source, bool noFlus
     }
     std::size_t pending = 0;
     {
-        std::lock_guard<platform::CriticalSection> lock(fileLock);
+        const platform::CriticalSection::Lock lock(fileLock);
         if (message != nullptr) {
             pendingLines.push_back(FileEntry(source, message));
             // A file that can never be written must not grow the memory without bound.
@@ -122,7 +117,7 @@ void DriverLog::AddFileLine(const char* message, const char* source, bool noFlus
 }
 
 void DriverLog::FlushFile() {
-    std::lock_guard<platform::CriticalSection> lock(fileLock);
+    const platform::CriticalSection::Lock lock(fileLock);
     const std::string directory = SystemPath();
     if (pendingLines.empty() || directory.empty()) {
         return;
@@ -181,13 +176,7 @@ void LogMessage(DriverLog& log, int level, const char* format, ...) {
             std::snprintf(prefix + stampLength,
                           sizeof prefix - static_cast<std::size_t>(stampLength), ": (%d) ", level);
         }
-        if (heldHostMessages != nullptr) {
-            try {
-                heldHostMessages->push_back({proc, prefix, message});
-            } catch (...) {
-                // Out of memory: the message still reached the other destinations.
-            }
-        } else {
+        if (!HoldForHost(proc, prefix, message)) {
             proc(prefix);
             proc(message);
         }
@@ -199,27 +188,4 @@ void LogMessage(DriverLog& log, int level, const char* format, ...) {
             // The log never reports its own failures.
         }
     }
-}
-
-HostMessageHold::HostMessageHold() noexcept {
-    heldHostMessages = &held;
-}
-
-HostMessageHold::~HostMessageHold() {
-    Deliver();
-}
-
-void HostMessageHold::Deliver() noexcept {
-    if (!holding) {
-        return;
-    }
-    holding = false;
-    heldHostMessages = nullptr;
-    // The host's code may log, and even call an export, from its callback:
-    // it sees each message as it would have at once.
-    for (const HeldHostMessage& entry : held) {
-        entry.proc(entry.prefix.c_str());
-        entry.proc(entry.message.c_str());
-    }
-    held.clear();
 }

@@ -3,12 +3,12 @@
 #include <atomic>
 #include <cstddef>
 #include <deque>
-#include <mutex>
 #include <string>
-#include <vector>
 
 #include "ZavaDED.h"
+#include "log/ExportLock.h"
 #include "platform/CriticalSection.h"
+#include "platform/Mutex.h"
 
 #if defined(__clang__)
 #define ZAVADED_PRINTF(fmt, first) __attribute__((format(printf, fmt, first)))
@@ -19,7 +19,8 @@
 // The process-wide log, and the driver-wide state that must live from module
 // load to unload: the host's system path and the count of initialize calls.
 // Messages go to the debugger output, the host's message callback and the log
-// file "zavaDED.log" in the system path, each by its own level switch.
+// file "zavaDED.log" in the system path, each by its own level switch. Any
+// thread; the count of initialize calls under the export lock.
 class DriverLog {
   public:
     static constexpr std::size_t kMessageCapacity = 1024;  // with the terminating zero
@@ -43,8 +44,8 @@ class DriverLog {
     // The log file in the system path.
     std::string LogFilePath() const;
 
-    int RefCount() const { return refCount; }
-    void SetRefCount(int count) { refCount = count; }
+    int RefCount() const REQUIRES(exportLock) { return refCount; }
+    void SetRefCount(int count) REQUIRES(exportLock) { refCount = count; }
 
     int LogLevel() const { return logLevel.load(std::memory_order_relaxed); }
     void SetLogLevel(int level) { logLevel.store(level, std::memory_order_relaxed); }
@@ -67,43 +68,17 @@ class DriverLog {
 
   private:
     std::atomic<MessageProc> messageProc{nullptr};
-    std::string systemPath;
-    int refCount = 0;
+    mutable platform::Mutex pathLock;  // systemPath is read by grab threads as they log
+    std::string systemPath GUARDED_BY(pathLock);
+    int refCount GUARDED_BY(exportLock) = 0;
     std::atomic<int> logLevel{1};
     std::atomic<bool> logIntoFile{false};
     std::atomic<int> debugView{1};
-    mutable platform::CriticalSection fileLock;  // guards pendingLines, droppedLines and the file
-    std::deque<std::string> pendingLines;
-    std::size_t droppedLines = 0;
+    // The file itself too: one thread at a time appends to it.
+    mutable platform::CriticalSection fileLock;
+    std::deque<std::string> pendingLines GUARDED_BY(fileLock);
+    std::size_t droppedLines GUARDED_BY(fileLock) = 0;
     std::atomic<bool> unloaded{false};
-    mutable std::mutex pathLock;  // systemPath is read by grab threads as they log
-};
-
-// A message for the host's callback that waits until the thread that logged
-// it may run host code.
-struct HeldHostMessage {
-    MessageProc proc;
-    std::string prefix;
-    std::string message;
-};
-
-// While an object of this class lives, the messages that the thread which
-// made it logs reach the debugger output and the file as always, but are held
-// back from the host's callback until Deliver: the thread holds something
-// that the host's code might wait for. One per thread at a time.
-class HostMessageHold {
-  public:
-    HostMessageHold() noexcept;
-    ~HostMessageHold();
-    HostMessageHold(const HostMessageHold&) = delete;
-    HostMessageHold& operator=(const HostMessageHold&) = delete;
-
-    // Ends the hold and hands the held messages to the host, in order.
-    void Deliver() noexcept;
-
-  private:
-    std::vector<HeldHostMessage> held;
-    bool holding = true;
 };
 
 // Reports one printf-style message at a level: 1 errors and key events, 2

@@ -6,19 +6,32 @@
 #include <mutex>
 #endif
 
+#include "platform/ThreadAnnotations.h"
+
 namespace platform {
 
 // A recursive lock: a Win32 critical section, or its POSIX equivalent.
-// Meets BasicLockable, so std::lock_guard works with it.
-class CriticalSection {
+class CAPABILITY("critical section") CriticalSection {
   public:
     CriticalSection();
     ~CriticalSection();
     CriticalSection(const CriticalSection&) = delete;
     CriticalSection& operator=(const CriticalSection&) = delete;
 
-    void lock();
-    void unlock();
+    void lock() ACQUIRE();
+    void unlock() RELEASE();
+
+    // Holds the critical section for its scope.
+    class SCOPED_CAPABILITY Lock {
+      public:
+        explicit Lock(CriticalSection& section) ACQUIRE(section) : held(section) { held.lock(); }
+        ~Lock() RELEASE() { held.unlock(); }
+        Lock(const Lock&) = delete;
+        Lock& operator=(const Lock&) = delete;
+
+      private:
+        CriticalSection& held;
+    };
 
   private:
 #ifdef _WIN32

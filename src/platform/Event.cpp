@@ -40,25 +40,26 @@ bool AutoResetEvent::IsValid() const {
 
 void AutoResetEvent::Set() {
     {
-        std::lock_guard<std::mutex> lock(mutex);
+        MutexLock lock(mutex);
         signalled = true;
     }
     signal.notify_one();
 }
 
 void AutoResetEvent::Reset() {
-    std::lock_guard<std::mutex> lock(mutex);
+    MutexLock lock(mutex);
     signalled = false;
 }
 
 bool AutoResetEvent::Wait(std::optional<std::chrono::milliseconds> timeout) {
-    std::unique_lock<std::mutex> lock(mutex);
+    MutexLock lock(mutex);
+    const auto ready = [this]() REQUIRES(mutex) { return signalled; };
     if (timeout) {
-        if (!signal.wait_for(lock, *timeout, [this] { return signalled; })) {
+        if (!lock.WaitFor(signal, *timeout, ready)) {
             return false;
         }
     } else {
-        signal.wait(lock, [this] { return signalled; });
+        lock.Wait(signal, ready);
     }
     signalled = false;
     return true;

@@ -7,7 +7,8 @@
 #include <windows.h>
 #else
 #include <condition_variable>
-#include <mutex>
+
+#include "platform/Mutex.h"
 #endif
 
 namespace platform {
@@ -33,9 +34,9 @@ class AutoResetEvent {
 #ifdef _WIN32
     HANDLE handle;
 #else
-    std::mutex mutex;
+    Mutex mutex;
     std::condition_variable signal;
-    bool signalled = false;
+    bool signalled GUARDED_BY(mutex) = false;
 #endif
 };
 

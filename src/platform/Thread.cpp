@@ -2,8 +2,9 @@
 
 #ifndef _WIN32
 #include <condition_variable>
-#include <mutex>
 #include <thread>
+
+#include "platform/Mutex.h"
 #endif
 
 namespace platform {
@@ -67,9 +68,9 @@ void Thread::Close() {
 // Shared by the Thread and its running thread, so that a detached thread never
 // touches a Thread that is gone.
 struct Thread::State {
-    std::mutex mutex;
+    Mutex mutex;
     std::condition_variable ended;
-    bool finished = false;
+    bool finished GUARDED_BY(mutex) = false;
     std::thread thread;
 };
 
@@ -79,7 +80,7 @@ bool Thread::Start(Entry entry, void* parameter) {
         fresh->thread = std::thread([fresh, entry, parameter] {
             entry(parameter);
             {
-                std::lock_guard<std::mutex> lock(fresh->mutex);
+                MutexLock lock(fresh->mutex);
                 fresh->finished = true;
             }
             fresh->ended.notify_all();
@@ -107,11 +108,14 @@ bool Thread::Join(std::chrono::milliseconds timeout) {
     if (!state) {
         return true;
     }
-    std::unique_lock<std::mutex> lock(state->mutex);
-    if (!state->ended.wait_for(lock, timeout, [this] { return state->finished; })) {
-        return false;
+    State& shared = *state;
+    {
+        MutexLock lock(shared.mutex);
+        if (!lock.WaitFor(shared.ended, timeout,
+                          [&shared]() REQUIRES(shared.mutex) { return shared.finished; })) {
+            return false;
+        }
     }
-    lock.unlock();
     if (state->thread.joinable()) {
         state->thread.join();
     }

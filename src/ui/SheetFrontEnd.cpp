@@ -1,13 +1,14 @@
 #include "ui/SheetFrontEnd.h"
 
-#include <mutex>
 #include <utility>
+
+#include "platform/Mutex.h"
 
 namespace {
 
-std::mutex factoryLock;
+platform::Mutex factoryLock;
 
-std::function<std::unique_ptr<SheetFrontEnd>()>& Factory() {
+std::function<std::unique_ptr<SheetFrontEnd>()>& Factory() REQUIRES(factoryLock) {
     static std::function<std::unique_ptr<SheetFrontEnd>()> factory;
     return factory;
 }
@@ -17,13 +18,13 @@ std::function<std::unique_ptr<SheetFrontEnd>()>& Factory() {
 std::unique_ptr<SheetFrontEnd> MakeSheetFrontEnd() {
     std::function<std::unique_ptr<SheetFrontEnd>()> factory;
     {
-        std::lock_guard<std::mutex> lock(factoryLock);
+        const platform::MutexLock lock(factoryLock);
         factory = Factory();
     }
     return factory ? factory() : MakePlatformSheetFrontEnd();
 }
 
 void SetSheetFrontEndFactory(std::function<std::unique_ptr<SheetFrontEnd>()> factory) {
-    std::lock_guard<std::mutex> lock(factoryLock);
+    const platform::MutexLock lock(factoryLock);
     Factory() = std::move(factory);
 }

@@ -8,7 +8,7 @@
 #include "SimulatedDriver.h"
 #include "ZURSim.h"
 #include "ZavaDED.h"
-#include "driver/DriverError.h"
+#include "camera/DriverError.h"
 
 using testing_support::DriverSession;
 using testing_support::JournalOf;
@@ -141,11 +141,12 @@ TEST(CameraList, LookupsAreExactAndRaiseTheDriversError) {
     EXPECT_TRUE(
         session.Log().Contains("CameraList::GetByPort: ERROR: could not find camera on port 5\n"));
 
-    // A camera that holds the port number but is not open is on no port.
-    Camera& camera = cameras.GetByName("XCG-U100E-4660");
-    camera.SetPort(5);
+    // A camera whose open failed is on no port.
+    ZURSimFailNext("ZURIsoStart", 1);
+    int size[2] = {0, 0};
+    EXPECT_EQ(openCVLPort(0, 5, "XCG-U100E-4660", size), 0);
+    EXPECT_EQ(cameras.GetByName("XCG-U100E-4660").Port(), -1);
     EXPECT_THROW(cameras.GetByPort(5), DriverError);
-    camera.SetPort(-1);
     EXPECT_THROW(cameras.GetByPort(-1), DriverError);
 }
 

@@ -144,7 +144,9 @@ TEST(GrabThread, StopsAtOnceWhileWaitingForARequest) {
 
 TEST(GrabThread, RefusesASecondInitAndANullParameter) {
     OpenCamera open;
-    GrabThread thread(open.camera);
+    auto control = std::make_shared<AcquisitionControl>();
+    control->port = 0;
+    GrabThread thread(DriverLog::Instance(), control, nullptr, 0);
     ASSERT_TRUE(thread.Init());
     EXPECT_FALSE(thread.Init());
     EXPECT_TRUE(open.session.Log().Contains("GrabThread::Init: already initialized on port=0\n"));

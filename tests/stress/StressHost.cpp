@@ -820,6 +820,8 @@ bool RunSeed(unsigned seed, const Options& options) {
 
     if (options.exitWithoutFinalize) {
         phase = "leaving without finalize";
+        // The host's own calls: its sink blocks only grab threads.
+        hostThread = true;
         // Grab threads still run and log into the file: the host just leaves.
         setProperty(0, 0, "LogIntoFile", 1);
         setProperty(0, 0, "continuous", 1);

@@ -1,4 +1,4 @@
-// Camera::Configure and configureCamera on simulated cameras, with the sheet
+// ConfigureCamera and configureCamera on simulated cameras, with the sheet
 // worked on fake windows.
 #include <gtest/gtest.h>
 
@@ -12,6 +12,7 @@
 #include "ZURSim.h"
 #include "ZavaDED.h"
 #include "camera/CameraList.h"
+#include "ui/CameraConfiguration.h"
 
 namespace {
 
@@ -63,7 +64,6 @@ class CameraConfigure : public ::testing::Test {
         Camera& camera = CameraList::GetInstance().GetByName(name);
         int size[2] = {0, 0};
         EXPECT_TRUE(camera.Open(port, size));
-        camera.SetPort(port);
         DriverLog::Instance().SetLogLevel(2);  // the open took the INI file's level
         return camera;
     }
@@ -76,16 +76,16 @@ class CameraConfigure : public ::testing::Test {
 };
 
 TEST_F(CameraConfigure, TitleShowsThePortPlusOneAndThePagesFollowTheFamily) {
-    OpenCamera("XCG-V60E-100", 0).Configure(nullptr);
+    ConfigureCamera(OpenCamera("XCG-V60E-100", 0), nullptr);
     EXPECT_EQ(script.title, "Configure camera on port #1: XCG-V60E-100");
     EXPECT_EQ(script.captions, (std::vector<std::string>{"Camera Settings", "I/O"}));
 
-    OpenCamera("XCG-5005CR-200", 4).Configure(nullptr);
+    ConfigureCamera(OpenCamera("XCG-5005CR-200", 4), nullptr);
     EXPECT_EQ(script.title, "Configure camera on port #5: XCG-5005CR-200");
     EXPECT_EQ(script.captions,
               (std::vector<std::string>{"Camera Settings", "I/O", "Color Camera Settings"}));
 
-    CameraList::GetInstance().GetByName("XCG-H280E-300").Configure(nullptr);
+    ConfigureCamera(CameraList::GetInstance().GetByName("XCG-H280E-300"), nullptr);
     EXPECT_EQ(script.title, "Configure camera on port #0: XCG-H280E-300");
     EXPECT_EQ(script.captions.size(), 2u);
 }
@@ -99,7 +99,7 @@ TEST_F(CameraConfigure, OkSavesTheCopyAndMakesItTheCamerasSetWithoutWritingTheCa
         return true;
     };
     ZURSimJournalClear();
-    EXPECT_TRUE(camera.Configure(nullptr));
+    EXPECT_TRUE(ConfigureCamera(camera, nullptr));
 
     EXPECT_EQ(CountStartingWith(Journal(), "ZURGigESetRegister"), 0);
     EXPECT_EQ(camera.Params().ImageWidth.value, 600);
@@ -127,7 +127,7 @@ TEST_F(CameraConfigure, CancelLeavesTheSetAsReadBackAndTheIniFileUntouched) {
         windows.ShowPage(1).Type(1015, "7");
         return false;
     };
-    EXPECT_FALSE(camera.Configure(nullptr));
+    EXPECT_FALSE(ConfigureCamera(camera, nullptr));
     EXPECT_EQ(script.runs, 1);
     EXPECT_EQ(camera.Params().Exposure.value, 4321);  // read back before the sheet opened
     EXPECT_EQ(camera.Params().ImageWidth.value, 640);
@@ -144,7 +144,7 @@ TEST_F(CameraConfigure, TheSheetShowsTheLogSettingsInForce) {
         shownLevel = windows.ShowPage(0).Text(kLogLevel);
         return true;
     };
-    EXPECT_TRUE(camera.Configure(nullptr));
+    EXPECT_TRUE(ConfigureCamera(camera, nullptr));
     EXPECT_EQ(shownLevel, "3");
     EXPECT_EQ(camera.Params().LogLevel.value, 3);
     EXPECT_EQ(camera.Params().LogIntoFile.value, 1);
@@ -163,7 +163,7 @@ TEST_F(CameraConfigure, ClosedCameraIsConfiguredFromItsFamilyAndIniFileWithoutTh
         return true;
     };
     ZURSimJournalClear();
-    EXPECT_TRUE(camera.Configure(nullptr));
+    EXPECT_TRUE(ConfigureCamera(camera, nullptr));
 
     EXPECT_EQ(Journal(), std::vector<std::string>{});
     EXPECT_EQ(exposure, "777");
@@ -174,54 +174,6 @@ TEST_F(CameraConfigure, ClosedCameraIsConfiguredFromItsFamilyAndIniFileWithoutTh
     EXPECT_NE(ini.find("ImageWidth=20000"), std::string::npos);
     EXPECT_NE(ini.find("Sensor Taps=2"), std::string::npos);
     EXPECT_EQ(ini.find("\n="), std::string::npos);  // no key without a name
-}
-
-// A page that opens holding a value outside its limits says so and keeps OK
-// disabled: the user cannot save it.
-TEST_F(CameraConfigure, ValuesOutsideTheirLimitsOnAShownPageCannotBeSaved) {
-    constexpr std::uint32_t kStrobeDuration1Register = 0xa0002078;
-    OpenCamera("XCG-V60E-100", 0);
-    ASSERT_EQ(ZURSimPokeRegister(100, kStrobeDuration1Register, 0), 1);  // its minimum is 1
-    const std::string ini = "[XCG-5005CR-200]\r\nGainRed=99\r\n";        // [1024 ... 16383]
-    testing_support::WriteWholeFile(systemDir.File("ZavaDED.ini"), ini);
-
-    std::size_t page = 1;
-    std::vector<std::string> shown;
-    std::vector<bool> okEnabled;
-    script.user = [&](FakeSheetWindows& windows) {
-        windows.ShowPage(page);
-        shown.push_back(windows.Status());
-        okEnabled.push_back(windows.OkEnabled());
-        return true;  // OK, as a keyboard or a program can still press it
-    };
-    EXPECT_EQ(configureCamera(nullptr, "XCG-V60E-100"), 0);
-    page = 2;
-    EXPECT_EQ(configureCamera(nullptr, "XCG-5005CR-200"), 0);
-    EXPECT_EQ(shown, (std::vector<std::string>{"I/O: Strobe1 duration not in range",
-                                               "Color Camera Settings: Digital red not in range"}));
-    EXPECT_EQ(okEnabled, (std::vector<bool>{false, false}));
-    EXPECT_EQ(IniText(), ini);
-}
-
-TEST_F(CameraConfigure, PendingGrabAsksBeforeTheSheet) {
-    Camera& camera = OpenCamera("XCG-V60E-100", 2);
-    camera.SetContinuousGrab(true);
-    script.continueWhileGrabbing = false;
-    capture.Clear();
-    EXPECT_FALSE(camera.Configure(nullptr));
-    EXPECT_EQ(script.warnings, 1);
-    EXPECT_EQ(script.warningCaption, "Configure camera on port #3: XCG-V60E-100");
-    EXPECT_EQ(script.warningText,
-              "Configuring camera properties while inspection is running may cause undesired "
-              "effects. Continue anyway ?");
-    EXPECT_EQ(script.runs, 0);
-    EXPECT_FALSE(capture.Contains("Camera::Configure: leaving\n"));
-
-    script.continueWhileGrabbing = true;
-    camera.Configure(nullptr);
-    EXPECT_EQ(script.runs, 1);
-    camera.SetContinuousGrab(false);
-    EXPECT_EQ(script.warnings, 2);
 }
 
 TEST_F(CameraConfigure, WhereNoDialogCanBeShownTheCameraIsNotTouched) {

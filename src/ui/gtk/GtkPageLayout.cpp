@@ -134,7 +134,7 @@ class PageBuilder {
         return frame;
     }
 
-    std::map<int, GtkWidget*> TakeControls() { return std::move(controls); }
+    PageControls TakeControls() { return std::move(controls); }
 
   private:
     // Groups in one column of the page line their controls up.
@@ -154,6 +154,7 @@ class PageBuilder {
         if (row.checkBoxId != 0) {
             label = gtk_check_button_new_with_label(row.label);
             Add(row.checkBoxId, label);
+            controls.fields.push_back(label);
         } else {
             label = MakeLabel(row.label);
         }
@@ -166,6 +167,7 @@ class PageBuilder {
         GtkWidget* widget = MakeControl(control->kind);
         gtk_widget_set_halign(widget, GTK_ALIGN_START);
         Add(control->id, widget);
+        controls.fields.push_back(widget);
         gtk_grid_attach(grid, widget, 1, line, 1, 1);
         if (control->rangeLabelId != kNoRangeLabel) {
             GtkWidget* range = MakeLabel("");
@@ -184,12 +186,12 @@ class PageBuilder {
 
     void Add(int id, GtkWidget* widget) {
         Name(widget, id);
-        controls[id] = widget;
+        controls.byId[id] = widget;
     }
 
     const PropertyPage& page;
     GtkWidget* owner;
-    std::map<int, GtkWidget*> controls;
+    PageControls controls;
 };
 
 // A control the page's table names but its layout lacks would silently
@@ -208,7 +210,7 @@ void ReportMissingControls(const PropertyPage& page, const std::map<int, GtkWidg
 
 }  // namespace
 
-std::map<int, GtkWidget*> BuildPageControls(const PropertyPage& page, GtkWidget* container) {
+PageControls BuildPageControls(const PropertyPage& page, GtkWidget* container) {
     GtkWidget* grid = gtk_grid_new();
     gtk_grid_set_row_spacing(GTK_GRID(grid), kSpacing);
     gtk_grid_set_column_spacing(GTK_GRID(grid), kSpacing);
@@ -225,7 +227,7 @@ std::map<int, GtkWidget*> BuildPageControls(const PropertyPage& page, GtkWidget*
         }
     }
     gtk_container_add(GTK_CONTAINER(container), grid);
-    std::map<int, GtkWidget*> controls = builder.TakeControls();
-    ReportMissingControls(page, controls);
+    PageControls controls = builder.TakeControls();
+    ReportMissingControls(page, controls.byId);
     return controls;
 }

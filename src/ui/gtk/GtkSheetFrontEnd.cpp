@@ -127,6 +127,7 @@ struct PageBinding {
     SheetSession& session;
     GtkWidget* container;  // the notebook page, filled when first shown
     std::unique_ptr<GtkPageView> view;
+    std::vector<GtkWidget*> fields;  // in tab order
 };
 
 // One control's signals: which page and which control.
@@ -235,8 +236,9 @@ void ShowPage(SheetSession& session, std::size_t index) {
     if (binding.view) {
         return;
     }
-    binding.view =
-        std::make_unique<GtkPageView>(BuildPageControls(binding.page, binding.container));
+    PageControls controls = BuildPageControls(binding.page, binding.container);
+    binding.view = std::make_unique<GtkPageView>(std::move(controls.byId));
+    binding.fields = std::move(controls.fields);
     ConnectControls(binding);
     binding.page.Attach(binding.view.get());
     binding.page.OnInitDialog();
@@ -280,6 +282,24 @@ GtkWidget* AddButton(GtkWidget* column, GtkWidget* dialog, const char* text, con
     return button;
 }
 
+// As the Windows sheet opens: the first field of the first page that can
+// take the keyboard has it, its text selected, so that what the user types
+// replaces it. Set before the dialog is shown, which keeps it.
+void FocusFirstField(SheetSession& session) {
+    if (session.pages.empty()) {
+        return;
+    }
+    for (GtkWidget* field : session.pages.front()->fields) {
+        if (gtk_widget_get_can_focus(field) && gtk_widget_is_sensitive(field)) {
+            gtk_widget_grab_focus(field);
+            if (GTK_IS_ENTRY(field)) {
+                gtk_editable_select_region(GTK_EDITABLE(field), 0, -1);
+            }
+            return;
+        }
+    }
+}
+
 struct DialogParts {
     GtkWidget* notebook;
     GtkWidget* ok;
@@ -301,7 +321,7 @@ DialogParts BuildDialog(SheetSession& session) {
         GtkWidget* container = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
         gtk_notebook_append_page(GTK_NOTEBOOK(notebook), container, gtk_label_new(page.Caption()));
         session.pages.push_back(
-            std::make_unique<PageBinding>(PageBinding{page, session, container, nullptr}));
+            std::make_unique<PageBinding>(PageBinding{page, session, container, nullptr, {}}));
     }
     gtk_box_pack_start(GTK_BOX(row), notebook, TRUE, TRUE, 0);
 
@@ -356,6 +376,7 @@ class GtkSheetFrontEnd : public SheetFrontEnd {
         });
         g_signal_connect(parts.notebook, "switch-page", G_CALLBACK(OnSwitchPage), &session);
         gtk_widget_show_all(gtk_dialog_get_content_area(GTK_DIALOG(session.dialog)));
+        FocusFirstField(session);
 
         while (!session.failure) {
             if (gtk_dialog_run(GTK_DIALOG(session.dialog)) != GTK_RESPONSE_OK || Apply(session)) {

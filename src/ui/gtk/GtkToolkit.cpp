@@ -3,22 +3,22 @@
 #include <dlfcn.h>
 #include <gtk/gtk.h>
 
-#include <mutex>
 #include <optional>
 #include <thread>
 
 #include "log/DriverLog.h"
+#include "platform/Mutex.h"
 
 namespace gtk_toolkit {
 
 namespace {
 
 struct ToolkitState {
-    std::mutex lock;
+    platform::Mutex lock;
     // The thread GTK serves, fixed by the first call that got past the
     // thread checks.
-    std::optional<std::thread::id> thread;
-    bool keptLoaded = false;
+    std::optional<std::thread::id> thread GUARDED_BY(lock);
+    bool keptLoaded GUARDED_BY(lock) = false;
 };
 
 ToolkitState& State() {
@@ -47,7 +47,7 @@ void KeepGtkLoaded() {
 
 bool ReadyOnThisThread() {
     ToolkitState& state = State();
-    std::lock_guard<std::mutex> guard(state.lock);
+    const platform::MutexLock guard(state.lock);
     const std::thread::id self = std::this_thread::get_id();
     if (state.thread && *state.thread != self) {
         ReportOtherThread();

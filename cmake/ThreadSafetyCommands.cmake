@@ -1,0 +1,38 @@
+# Writes into OUTPUT, one per line, the shell command that has clang check one
+# source file of SOURCE_DIR with its thread-safety analysis: the file's
+# command from COMPILE_COMMANDS (a build's compile_commands.json) with CLANG
+# for the compiler, no output file, and the analysis as the only warnings,
+# which are errors. Run by scripts/check-thread-safety.sh.
+if(NOT CLANG)
+  set(CLANG clang++)
+endif()
+file(READ "${COMPILE_COMMANDS}" json)
+file(WRITE "${OUTPUT}" "")
+string(JSON count LENGTH "${json}")
+math(EXPR last "${count} - 1")
+foreach(index RANGE ${last})
+  string(JSON file GET "${json}" ${index} file)
+  string(FIND "${file}" "${SOURCE_DIR}/" at)
+  if(NOT at EQUAL 0)
+    continue()
+  endif()
+  string(JSON directory GET "${json}" ${index} directory)
+  string(JSON command GET "${json}" ${index} command)
+  separate_arguments(arguments UNIX_COMMAND "${command}")
+  list(POP_FRONT arguments)  # the compiler
+  set(kept "")
+  set(skip_next FALSE)
+  foreach(argument IN LISTS arguments)
+    if(skip_next)
+      set(skip_next FALSE)
+    elseif(argument STREQUAL "-o")
+      set(skip_next TRUE)
+    elseif(argument STREQUAL "-c" OR argument MATCHES "^-W" OR argument MATCHES "^-g")
+    else()
+      string(REPLACE "'" "'\\''" argument "${argument}")
+      list(APPEND kept "'${argument}'")
+    endif()
+  endforeach()
+  list(JOIN kept " " kept)
+  file(APPEND "${OUTPUT}" "cd '${directory}' && ${CLANG} ${kept} -fsyntax-only -Wno-everything -Wthread-safety -Werror\n")
+endforeach()
