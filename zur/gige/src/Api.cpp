@@ -177,6 +177,19 @@ std::uint32_t WithCamera(std::uint32_t handle, Body&& body) {
     return body(*camera);
 }
 
+// A call on an open camera that reads or fills a record of the caller's.
+template <typename Record, typename Method>
+std::int32_t WithRecord(std::uint32_t handle, Record* record, Method method) {
+    return Run([&] {
+        return WithCamera(handle, [&](Camera& device) -> std::uint32_t {
+            if (record == nullptr) {
+                return ZUR_ERROR_INVALID_ARGUMENT;
+            }
+            return (device.*method)(*record);
+        });
+    });
+}
+
 std::optional<zurgige::Settings> Settings() {
     std::string problem;
     std::optional<zurgige::Settings> settings = zurgige::ReadSettings(problem);
@@ -330,47 +343,19 @@ ZUR_API int32_t ZURGigEGetRegister(uint32_t camera, ZURRegisterRecord* record) {
 }
 
 ZUR_API int32_t ZURSetImageInfo(uint32_t camera, ZURImagePosition* position) {
-    return Run([&] {
-        return WithCamera(camera, [&](Camera& device) -> std::uint32_t {
-            if (position == nullptr) {
-                return ZUR_ERROR_INVALID_ARGUMENT;
-            }
-            return device.SetGeometry(*position);
-        });
-    });
+    return WithRecord(camera, position, &Camera::SetGeometry);
 }
 
 ZUR_API int32_t ZURGetImageInfo(uint32_t camera, ZURImageInfo* info) {
-    return Run([&] {
-        return WithCamera(camera, [&](Camera& device) -> std::uint32_t {
-            if (info == nullptr) {
-                return ZUR_ERROR_INVALID_ARGUMENT;
-            }
-            return device.GetImageInfo(*info);
-        });
-    });
+    return WithRecord(camera, info, &Camera::GetImageInfo);
 }
 
 ZUR_API int32_t ZURNowCameraMode(uint32_t camera, ZURCameraMode* mode) {
-    return Run([&] {
-        return WithCamera(camera, [&](Camera& device) -> std::uint32_t {
-            if (mode == nullptr) {
-                return ZUR_ERROR_INVALID_ARGUMENT;
-            }
-            return device.GetMode(*mode);
-        });
-    });
+    return WithRecord(camera, mode, &Camera::GetMode);
 }
 
 ZUR_API int32_t ZURSetCameraMode(uint32_t camera, ZURCameraMode* mode) {
-    return Run([&] {
-        return WithCamera(camera, [&](Camera& device) -> std::uint32_t {
-            if (mode == nullptr) {
-                return ZUR_ERROR_INVALID_ARGUMENT;
-            }
-            return device.SetMode(*mode);
-        });
-    });
+    return WithRecord(camera, mode, &Camera::SetMode);
 }
 
 ZUR_API int32_t ZURBandAdjust(uint32_t camera, int32_t adjust, int32_t level) {
@@ -380,14 +365,7 @@ ZUR_API int32_t ZURBandAdjust(uint32_t camera, int32_t adjust, int32_t level) {
 }
 
 ZUR_API int32_t ZURGetDataDepth(uint32_t camera, uint32_t* depth) {
-    return Run([&] {
-        return WithCamera(camera, [&](Camera& device) -> std::uint32_t {
-            if (depth == nullptr) {
-                return ZUR_ERROR_INVALID_ARGUMENT;
-            }
-            return device.DataDepth(*depth);
-        });
-    });
+    return WithRecord(camera, depth, &Camera::DataDepth);
 }
 
 ZUR_API int32_t ZURCreateConvHandle(uint32_t* conversion, int32_t convertMode, int32_t shiftId,
