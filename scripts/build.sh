@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Configures and builds one flavour of the project into build/<flavour>.
-#   native  Linux, optimised with debug information (the daily loop)
+#   native  Linux, optimised, with line tables (the daily loop)
 #   asan    Linux with AddressSanitizer and UndefinedBehaviorSanitizer
 #   tsan    Linux with ThreadSanitizer
 #   win64   Windows x86-64 (mingw-w64); its tests run under Wine
@@ -18,8 +18,9 @@ common=(-DZAVADED_WERROR=ON)
 lines_only=(-DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG")
 
 case "$flavour" in
-  native) options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo) ;;
-  asan) options=(-DCMAKE_BUILD_TYPE=Debug -DZAVADED_SANITIZE=address,undefined) ;;
+  native) options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo "${lines_only[@]}") ;;
+  asan) options=(-DCMAKE_BUILD_TYPE=Debug -DZAVADED_SANITIZE=address,undefined
+                 -DCMAKE_CXX_FLAGS_DEBUG=-g1 -DCMAKE_C_FLAGS_DEBUG=-g1) ;;
   tsan) options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DZAVADED_SANITIZE=thread "${lines_only[@]}") ;;
   win64) options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake
                   "${lines_only[@]}") ;;
