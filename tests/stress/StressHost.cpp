@@ -142,9 +142,9 @@ std::chrono::milliseconds Closing(void (*close)(int), int port) {
     const std::uint64_t begun = closesBegun.fetch_add(1) + 1;
     PortBook* book = BookOf(port);
     const std::uint64_t opensBefore = book != nullptr ? book->opens.load() : 0;
-    if (book != nullptr) {
-        book->busy.fetch_add(1);
-    }
+    // An open counts itself before it calls openCVLPort: one counted but
+    // not yet called may open the port after this close returns.
+    const bool portAlone = book != nullptr && book->busy.fetch_add(1) == 0;
     const auto started = Clock::now();
     close(port);
     if (book != nullptr) {
@@ -153,7 +153,7 @@ std::chrono::milliseconds Closing(void (*close)(int), int port) {
     const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - started);
     const bool stillAlone = closesBegun.load() == begun;
     closesInFlight.fetch_sub(1);
-    if (alone && stillAlone && book != nullptr && book->opens.load() == opensBefore) {
+    if (alone && stillAlone && portAlone && book->opens.load() == opensBefore) {
         book->closedAfter.store(opensBefore);
     }
     return took;
