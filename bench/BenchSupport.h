@@ -40,7 +40,7 @@ class BenchCamera {
     BenchCamera(const BenchCamera&) = delete;
     BenchCamera& operator=(const BenchCamera&) = delete;
 
-    Camera& Get() const { return CameraList::GetInstance().GetByName(name.c_str()); }
+    Camera& Get() const { return *CameraList::Current()->GetByName(name.c_str()); }
 
     std::string name;
     bool opened = false;

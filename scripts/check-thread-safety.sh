@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Has clang check the driver's locking rules (src/platform/ThreadAnnotations.h
-# and the rules in src/log/ExportLock.h): every source file of src/, as the
+# and the rules in src/log/ExportFrame.h): every source file of src/, as the
 # given build compiles it (its compile_commands.json; default build/native),
 # syntax only, with the thread-safety analysis as the only warnings, which
 # are errors. Needs clang++ (scripts/setup.sh fuzz installs it).

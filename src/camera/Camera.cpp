@@ -1,6 +1,7 @@
 #include "camera/Camera.h"
 
 #include <cassert>
+#include <new>
 
 #include "camera/GrabThread.h"
 
@@ -24,6 +25,14 @@ constexpr bool Follows(CameraState from, CameraState to) {
     return false;
 }
 
+RowSlot& ClaimRowSlot() {
+    RowSlot* slot = RowSlot::Claim();
+    if (slot == nullptr) {
+        throw std::bad_alloc();
+    }
+    return *slot;
+}
+
 }  // namespace
 
 Camera::Camera(const char* cameraName, const CameraModelInfo& model, std::uint32_t idLow,
@@ -35,15 +44,29 @@ Camera::Camera(const char* cameraName, const CameraModelInfo& model, std::uint32
       modelFlags(model.flags),
       identity(model.identity),
       pixelSize((model.flags & ModelColor) != 0 ? 24 : 8),
-      log(DriverLog::Instance()) {}
+      log(DriverLog::Instance()),
+      rowSlot(&ClaimRowSlot()) {}
 
+// No other thread holds the camera any more; its lock orders this with what
+// the last of them did.
 Camera::~Camera() {
-    LogMessage(log, 2, "Camera::~Camera: camera %s on port %d \n", name.c_str(), Port());
+    {
+        const platform::MutexLock hold(cameraLock);
+        LogMessage(log, 2, "Camera::~Camera: camera %s on port %d \n", name.c_str(), Port());
+        if (IsOpen()) {
+            Close();
+        }
+        grabThread.reset();
+        SetPort(-1);
+    }
+    rowSlot->Release();
+}
+
+void Camera::Retire() {
     if (IsOpen()) {
         Close();
     }
-    grabThread.reset();
-    SetPort(-1);
+    retired = true;
 }
 
 void Camera::Enter(CameraState next) {

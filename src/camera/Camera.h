@@ -12,9 +12,11 @@
 #include "camera/CameraModel.h"
 #include "camera/ImageBuffer.h"
 #include "camera/ImageTransfer.h"
+#include "camera/RowSlot.h"
 #include "log/DriverLog.h"
-#include "log/ExportLock.h"
+#include "log/ExportFrame.h"
 #include "params/ParamSet.h"
+#include "platform/Mutex.h"
 
 class GrabThread;
 
@@ -34,14 +36,16 @@ struct PropertyName {
 enum class CameraState { Closed, Opening, Open, Closing };
 
 // One detected camera: its ZUR device, its parameter set, its image buffers
-// and its grab thread. The registry creates and destroys it; the host opens
-// it on a port, grabs from it and closes it. Under the export lock, but for
-// its identity and what it shares with its grab threads (AcquisitionControl).
+// and its grab thread. The registry creates it and shares it with the exports
+// that work on it; the host opens it on a port, grabs from it and closes it.
+// Under its own lock (cameraLock), but for its identity, what it shares with
+// its grab threads (AcquisitionControl) and its row slot (RowSlot).
 class Camera {
   public:
     Camera(const char* name, const CameraModelInfo& identity, std::uint32_t deviceIdLow,
            std::uint32_t deviceIdHigh);
-    ~Camera() REQUIRES(exportLock);
+    // Raises std::bad_alloc when no row slot is free.
+    ~Camera() REQUIRES(exportFrame);
     Camera(const Camera&) = delete;
     Camera& operator=(const Camera&) = delete;
 
@@ -61,80 +65,90 @@ class Camera {
     int PixelSize() const { return pixelSize; }
     DriverLog& Log() const { return log; }
 
-    CameraState State() const REQUIRES(exportLock) { return state; }
-    bool IsOpen() const REQUIRES(exportLock) { return state == CameraState::Open; }
+    // Held by every export's work on this camera: one camera's slow ZUR call
+    // holds up no other camera. Public so that the analysis can name it in
+    // the annotations of the code that works on a camera.
+    mutable platform::Mutex cameraLock;
+
+    CameraState State() const REQUIRES(cameraLock) { return state; }
+    // A camera that finalize took out of the registry: closed, and found by
+    // no lookup any more, though an export may still hold it.
+    bool IsRetired() const REQUIRES(cameraLock) { return retired; }
+    // Closes the camera if open and retires it.
+    void Retire() REQUIRES(cameraLock, exportFrame);
+    bool IsOpen() const REQUIRES(cameraLock) { return state == CameraState::Open; }
     // The host port, -1 while the camera is on none.
     int Port() const { return control->port.load(std::memory_order_relaxed); }
-    int Width() const REQUIRES(exportLock) { return width; }
-    int Height() const REQUIRES(exportLock) { return height; }
+    int Width() const REQUIRES(cameraLock) { return width; }
+    int Height() const REQUIRES(cameraLock) { return height; }
     // Bytes of one line of the destination image.
-    int LineBytes() const REQUIRES(exportLock) { return width * (pixelSize / 8); }
-    ParamSet& Params() REQUIRES(exportLock) { return params; }
-    const ParamSet& Params() const REQUIRES(exportLock) { return params; }
+    int LineBytes() const REQUIRES(cameraLock) { return width * (pixelSize / 8); }
+    ParamSet& Params() REQUIRES(cameraLock) { return params; }
+    const ParamSet& Params() const REQUIRES(cameraLock) { return params; }
     // The family's definition and the INI file's values: what the next open
     // starts from.
-    void DefineAndLoadParams() REQUIRES(exportLock);
-    std::uint32_t ZurHandle() const REQUIRES(exportLock) { return zurHandle; }
+    void DefineAndLoadParams() REQUIRES(cameraLock);
+    std::uint32_t ZurHandle() const REQUIRES(cameraLock) { return zurHandle; }
     // The conversion mode record of the open camera (all zero when closed).
-    ZURColorConvMode ConversionMode() const REQUIRES(exportLock);
+    ZURColorConvMode ConversionMode() const REQUIRES(cameraLock);
 
     // Image buffers and line access.
-    const std::uint8_t* GetLine(int line) const REQUIRES(exportLock);
+    const std::uint8_t* GetLine(int line) const REQUIRES(cameraLock);
     // Copies bytes of a destination line into target, never while the grab
     // thread writes the image; false when there is no such line.
-    bool CopyLine(int line, void* target, std::size_t bytes) const REQUIRES(exportLock);
-    ImageBuffer* ZazeBuffer() const REQUIRES(exportLock) {
+    bool CopyLine(int line, void* target, std::size_t bytes) const REQUIRES(cameraLock);
+    ImageBuffer* ZazeBuffer() const REQUIRES(cameraLock) {
         return transfer ? transfer->zazeBuffer.get() : nullptr;
     }
-    ImageBuffer* TempBuffer() const REQUIRES(exportLock) {
+    ImageBuffer* TempBuffer() const REQUIRES(cameraLock) {
         return transfer ? transfer->tempBuffer.get() : nullptr;
     }
-    ImageBuffer* DestBuffer() const REQUIRES(exportLock) {
+    ImageBuffer* DestBuffer() const REQUIRES(cameraLock) {
         return transfer ? transfer->destBuffer.get() : nullptr;
     }
 
     // Opening and closing. An open puts the camera on the port; a failed one
     // leaves it on none, unless it was open already.
-    bool Open(int portNo, int* sizeOut) REQUIRES(exportLock);
-    void Close() REQUIRES(exportLock);
-    void CleanupOnClose() REQUIRES(exportLock);
+    bool Open(int portNo, int* sizeOut) REQUIRES(cameraLock, exportFrame);
+    void Close() REQUIRES(cameraLock, exportFrame);
+    void CleanupOnClose() REQUIRES(cameraLock, exportFrame);
     // Tries again every camera handle that ZURClose refused (the registry
     // does, once all its cameras are gone).
     static void CloseRefusedHandles();
 
     // Register access.
     bool ZazeGigE_WriteRegister(std::uint32_t address, const std::uint32_t* words,
-                                std::uint32_t length) REQUIRES(exportLock);
-    bool ZazeGigE_WriteRegisterFloat(std::uint32_t address, float value) REQUIRES(exportLock);
-    std::uint32_t ReadRegister(std::uint32_t address) REQUIRES(exportLock);
-    float ReadRegisterFloat(std::uint32_t address) REQUIRES(exportLock);
+                                std::uint32_t length) REQUIRES(cameraLock);
+    bool ZazeGigE_WriteRegisterFloat(std::uint32_t address, float value) REQUIRES(cameraLock);
+    std::uint32_t ReadRegister(std::uint32_t address) REQUIRES(cameraLock);
+    float ReadRegisterFloat(std::uint32_t address) REQUIRES(cameraLock);
 
     // Feature setters: a value of -1 or less writes the stored value again.
-    bool SetParamInt(Param<int>& param, int value) REQUIRES(exportLock);
-    bool SetParamFloat(Param<double>& param, float value) REQUIRES(exportLock);
-    bool SetParamEnum(ParamEnum& param, int code) REQUIRES(exportLock);
-    bool SetFrameRate(float framesPerSecond) REQUIRES(exportLock);
-    bool SetBlackLevel(int value) REQUIRES(exportLock);
-    bool SetGainSelector() REQUIRES(exportLock);
-    bool SetSizeAndPosition() REQUIRES(exportLock);
-    bool setActiveGPO() REQUIRES(exportLock);
-    bool SetBandAdjustment(int value) REQUIRES(exportLock);
-    bool SetColorFilter(int code) REQUIRES(exportLock);
-    bool GenerateSoftwareTrigger() REQUIRES(exportLock);
-    void GetMinMaxValues() REQUIRES(exportLock);
-    void GetAllParametersFromCamera() REQUIRES(exportLock);
-    void SetParameters() REQUIRES(exportLock);
+    bool SetParamInt(Param<int>& param, int value) REQUIRES(cameraLock);
+    bool SetParamFloat(Param<double>& param, float value) REQUIRES(cameraLock);
+    bool SetParamEnum(ParamEnum& param, int code) REQUIRES(cameraLock);
+    bool SetFrameRate(float framesPerSecond) REQUIRES(cameraLock);
+    bool SetBlackLevel(int value) REQUIRES(cameraLock);
+    bool SetGainSelector() REQUIRES(cameraLock);
+    bool SetSizeAndPosition() REQUIRES(cameraLock);
+    bool setActiveGPO() REQUIRES(cameraLock);
+    bool SetBandAdjustment(int value) REQUIRES(cameraLock);
+    bool SetColorFilter(int code) REQUIRES(cameraLock);
+    bool GenerateSoftwareTrigger() REQUIRES(cameraLock);
+    void GetMinMaxValues() REQUIRES(cameraLock);
+    void GetAllParametersFromCamera() REQUIRES(cameraLock);
+    void SetParameters() REQUIRES(cameraLock);
 
     // Image transfer.
-    bool ReadFilterValue() REQUIRES(exportLock);
+    bool ReadFilterValue() REQUIRES(cameraLock);
     // Refuses a convert mode that would read more than rawBufferSize bytes.
-    bool CreateConversionHandle(std::uint32_t rawBufferSize) REQUIRES(exportLock);
-    bool CopyImageToVantixBuffer() REQUIRES(exportLock);
+    bool CreateConversionHandle(std::uint32_t rawBufferSize) REQUIRES(cameraLock);
+    bool CopyImageToVantixBuffer() REQUIRES(cameraLock);
 
     // Acquisition.
-    bool Grab() REQUIRES(exportLock);
-    void SetContinuousGrab(bool on) REQUIRES(exportLock);
-    void SetCompleteCB(CompleteCallback callback) REQUIRES(exportLock);
+    bool Grab() REQUIRES(cameraLock);
+    void SetContinuousGrab(bool on) REQUIRES(cameraLock);
+    void SetCompleteCB(CompleteCallback callback) REQUIRES(cameraLock);
     bool IsContinuous() const { return control->IsContinuous(); }
     // Whether a grab was requested and not yet served (always, while
     // continuous grabbing is on).
@@ -144,9 +158,9 @@ class Camera {
     }
 
     // Property access by name.
-    bool GetProperty(const char* property, int* value) REQUIRES(exportLock);
-    bool SetProperty(const char* property, int value) REQUIRES(exportLock);
-    bool GetRange(const char* property, void* minimum, void* maximum) REQUIRES(exportLock);
+    bool GetProperty(const char* property, int* value) REQUIRES(cameraLock);
+    bool SetProperty(const char* property, int value) REQUIRES(cameraLock);
+    bool GetRange(const char* property, void* minimum, void* maximum) REQUIRES(cameraLock);
     // Every name GetProperty or SetProperty knows but the raw register
     // names, in the order they are matched. Whether GetProperty answers a
     // name may depend on the camera's family.
@@ -155,16 +169,16 @@ class Camera {
   private:
     // Moves to the next state of an open or a close; asserts that the
     // sequence allows it.
-    void Enter(CameraState next) REQUIRES(exportLock);
+    void Enter(CameraState next) REQUIRES(cameraLock);
     void SetPort(int newPort) { control->port.store(newPort, std::memory_order_relaxed); }
     // Closes the ZUR device; a handle ZUR refuses to close is kept, and the
     // next open of the device tries it again.
-    void CloseDevice() REQUIRES(exportLock);
+    void CloseDevice() REQUIRES(cameraLock);
     void RetryUnclosedDevice();
     static void ForgetReissuedHandle(std::uint32_t handle);
     // Gives back what a failed open built, so that the device can be opened
     // again: conversion handle, stream, grab thread, buffers and device.
-    void UndoOpen(bool deviceOpen, bool streamAllocated) REQUIRES(exportLock);
+    void UndoOpen(bool deviceOpen, bool streamAllocated) REQUIRES(cameraLock, exportFrame);
 
     const std::string name;
     const std::uint64_t serial;
@@ -177,14 +191,18 @@ class Camera {
     // Continuous mode, requests, completion callback and port: they survive
     // close and reopen, and the grab threads share them.
     const std::shared_ptr<AcquisitionControl> control = std::make_shared<AcquisitionControl>();
+    // Where rows of the open camera's image are read; claimed for the
+    // camera's life.
+    RowSlot* const rowSlot;
 
-    CameraState state GUARDED_BY(exportLock) = CameraState::Closed;
-    std::uint32_t zurHandle GUARDED_BY(exportLock) = 0;
+    CameraState state GUARDED_BY(cameraLock) = CameraState::Closed;
+    bool retired GUARDED_BY(cameraLock) = false;
+    std::uint32_t zurHandle GUARDED_BY(cameraLock) = 0;
     // The buffers and the colour conversion of the open camera, shared with
     // its grab thread; none while closed.
-    std::shared_ptr<ImageTransfer> transfer GUARDED_BY(exportLock);
-    std::unique_ptr<GrabThread> grabThread GUARDED_BY(exportLock);
-    ParamSet params GUARDED_BY(exportLock);
-    int width GUARDED_BY(exportLock) = 0;
-    int height GUARDED_BY(exportLock) = 0;
+    std::shared_ptr<ImageTransfer> transfer GUARDED_BY(cameraLock);
+    std::unique_ptr<GrabThread> grabThread GUARDED_BY(cameraLock);
+    ParamSet params GUARDED_BY(cameraLock);
+    int width GUARDED_BY(cameraLock) = 0;
+    int height GUARDED_BY(cameraLock) = 0;
 };

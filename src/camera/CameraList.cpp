@@ -1,5 +1,6 @@
 #include "camera/CameraList.h"
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstring>
 #include <new>
@@ -8,12 +9,14 @@
 #include "camera/DriverError.h"
 #include "platform/NoDestructor.h"
 
+constinit platform::Mutex registryLock;
+
 namespace {
 
 // Never destroyed at module unload: closing cameras there would wait for
 // their grab threads under the loader lock. The last finalize releases it.
-std::unique_ptr<CameraList>& Instance() REQUIRES(exportLock) {
-    static platform::NoDestructor<std::unique_ptr<CameraList>> instance;
+std::shared_ptr<CameraList>& Instance() REQUIRES(registryLock) {
+    static platform::NoDestructor<std::shared_ptr<CameraList>> instance;
     return *instance;
 }
 
@@ -32,54 +35,48 @@ std::uint32_t FlagsOf(const std::string& model) {
 
 }  // namespace
 
-CameraList& CameraList::GetInstance() {
-    std::unique_ptr<CameraList>& instance = Instance();
+std::shared_ptr<CameraList> CameraList::Current() {
+    const platform::MutexLock hold(registryLock);
+    std::shared_ptr<CameraList>& instance = Instance();
     if (!instance) {
         try {
-            instance = std::make_unique<CameraList>();
+            instance = std::make_shared<CameraList>();
         } catch (const std::bad_alloc&) {
             LogMessage(DriverLog::Instance(), 1,
                        "CameraList::GetInstance: ERROR: no valid instance\n");
             throw DriverError{};
         }
     }
-    return *instance;
+    return instance;
 }
 
 void CameraList::ReleaseInstance() {
-    Instance().reset();
-}
-
-Camera* CameraList::FindSerial(std::uint64_t serial) {
-    const std::unique_ptr<CameraList>& instance = Instance();
-    if (!instance) {
-        return nullptr;
+    std::shared_ptr<CameraList> released;
+    {
+        const platform::MutexLock hold(registryLock);
+        released = std::move(Instance());
     }
-    for (const auto& camera : instance->cameras) {
-        if (camera->Serial() == serial) {
-            return camera.get();
-        }
+    if (released) {
+        released->Destroy();
     }
-    return nullptr;
 }
 
 bool CameraList::IsSupportedModel(const std::string& model) {
     return !model.empty() && std::strstr(SupportedModels, model.c_str()) != nullptr;
 }
 
-CameraList::CameraList() : log(DriverLog::Instance()) {
-    cameras.reserve(kMaxCameras);
-}
+CameraList::CameraList() : log(DriverLog::Instance()) {}
 
 CameraList::~CameraList() {
     LogMessage(log, 2, "CameraList::~CameraList: entering\n");
-    Destroy();
     LogMessage(log, 2, "CameraList::~CameraList: leaving\n");
 }
 
 bool CameraList::Init() {
     LogMessage(log, 2, "CameraList::Init: entering\n");
-    const std::size_t registeredBefore = cameras.size();
+    // Made without the registry lock, which ZUR's enumeration must not hold
+    // up; shown to lookups all at once.
+    std::vector<std::shared_ptr<Camera>> found;
     try {
         ZURSetStructVersion(210);
         zurList.count = 0;
@@ -98,28 +95,41 @@ bool CameraList::Init() {
             return false;
         }
         const std::size_t count = std::min<std::size_t>(zurList.count, kMaxCameras);
+        found.reserve(count);
         for (std::size_t i = 0; i < count; ++i) {
-            Register(zurList.records[i]);
+            if (std::shared_ptr<Camera> camera = Register(zurList.records[i])) {
+                found.push_back(std::move(camera));
+            }
         }
     } catch (const std::exception& error) {
         const std::string text =
             std::string("CameraList::Init: ERROR: Failed to enumerate cameras: ") + error.what() +
             "\n";
         LogMessage(log, 1, "%s", text.c_str());
+    } catch (const DriverError&) {
+        // A camera that could not be made: those made before it are kept.
+        Add(found);
+        throw;
     }
-    if (cameras.size() == registeredBefore) {
+    if (found.empty()) {
         LogMessage(log, 1, "CameraList::Init: WARNING: no supported cameras found\n");
         return false;
     }
+    Add(found);
     LogMessage(log, 2, "CameraList::Init: leaving\n");
     return true;
 }
 
-void CameraList::Register(const ZURCameraRecord& record) {
+void CameraList::Add(const std::vector<std::shared_ptr<Camera>>& found) {
+    const platform::MutexLock hold(registryLock);
+    cameras.insert(cameras.end(), found.begin(), found.end());
+}
+
+std::shared_ptr<Camera> CameraList::Register(const ZURCameraRecord& record) {
     const std::string model = ModelName(record);
     if (!IsSupportedModel(model)) {
         LogMessage(log, 1, "CameraList::camera %s is not supported.\n", model.c_str());
-        return;
+        return nullptr;
     }
     const std::uint64_t deviceId =
         (static_cast<std::uint64_t>(record.deviceIdHigh) << 32) | record.deviceIdLow;
@@ -129,9 +139,9 @@ void CameraList::Register(const ZURCameraRecord& record) {
 
     CameraModelInfo identity;
     identity.flags = FlagsOf(model);
-    std::unique_ptr<Camera> camera;
+    std::shared_ptr<Camera> camera;
     try {
-        camera = std::make_unique<Camera>(name.c_str(), identity, record.deviceIdLow,
+        camera = std::make_shared<Camera>(name.c_str(), identity, record.deviceIdLow,
                                           record.deviceIdHigh);
     } catch (const std::bad_alloc&) {
         LogMessage(log, 1, "CameraList::Init:  ERROR: could not allocate Camera object\n");
@@ -139,8 +149,9 @@ void CameraList::Register(const ZURCameraRecord& record) {
     }
     LogMessage(log, 1, "* %s camera found: %s \n", camera->IsColor() ? "color" : "b/w",
                camera->Name().c_str());
+    const platform::MutexLock hold(camera->cameraLock);
     camera->SetProperty("LogLevel", 3);
-    cameras.push_back(std::move(camera));
+    return camera;
 }
 
 bool CameraList::IsCameraAvailable(const char* name) const {
@@ -148,6 +159,7 @@ bool CameraList::IsCameraAvailable(const char* name) const {
     if (name == nullptr) {
         return false;
     }
+    const platform::MutexLock hold(registryLock);
     for (const auto& camera : cameras) {
         if (camera->Name() == name) {
             return true;
@@ -156,40 +168,64 @@ bool CameraList::IsCameraAvailable(const char* name) const {
     return false;
 }
 
-Camera& CameraList::GetByName(const char* name) const {
+std::shared_ptr<Camera> CameraList::GetByName(const char* name) const {
     LogMessage(log, 3, "CameraList::GetByName: entering %s\n", TextOrNull(name));
     if (name != nullptr) {
-        for (const auto& camera : cameras) {
-            if (camera->Name() == name) {
-                LogMessage(log, 3, "CameraList::GetByName: leaving %s\n", name);
-                return *camera;
+        std::shared_ptr<Camera> found;
+        {
+            const platform::MutexLock hold(registryLock);
+            for (const auto& camera : cameras) {
+                if (camera->Name() == name) {
+                    found = camera;
+                    break;
+                }
             }
         }
+        if (found) {
+            LogMessage(log, 3, "CameraList::GetByName: leaving %s\n", name);
+            return found;
+        }
     }
+    NotFoundByName(name);
+}
+
+std::shared_ptr<Camera> CameraList::GetByPort(int portNo) const {
+    std::array<std::shared_ptr<Camera>, kMaxCameras> candidates;
+    const std::size_t count = OnPort(portNo, candidates);
+    for (std::size_t i = 0; i < count; ++i) {
+        const platform::MutexLock hold(candidates[i]->cameraLock);
+        if (candidates[i]->IsOpen() && candidates[i]->Port() == portNo) {
+            return candidates[i];
+        }
+    }
+    NotFoundOnPort(portNo);
+}
+
+std::size_t CameraList::OnPort(int portNo,
+                               std::array<std::shared_ptr<Camera>, kMaxCameras>& found) const {
+    std::size_t count = 0;
+    const platform::MutexLock hold(registryLock);
+    for (const auto& camera : cameras) {
+        if (count < found.size() && camera->Port() == portNo) {
+            found[count++] = camera;
+        }
+    }
+    return count;
+}
+
+void CameraList::NotFoundByName(const char* name) const {
     LogMessage(log, 1, "CameraList::GetByName: ERROR: could not find camera %s\n",
                TextOrNull(name));
     throw DriverError{};
 }
 
-Camera& CameraList::GetByPort(int portNo) const {
-    for (std::size_t i = 0; i < cameras.size(); ++i) {
-        Camera* camera = cameras[i].get();
-        if (camera == nullptr) {
-            LogMessage(log, 1,
-                       "CameraList::GetByPort: ERROR: vector contains null pointer at index %d\n",
-                       static_cast<int>(i));
-            throw DriverError{};
-        }
-        // Only an open camera is on a port.
-        if (camera->IsOpen() && camera->Port() == portNo) {
-            return *camera;
-        }
-    }
+void CameraList::NotFoundOnPort(int portNo) const {
     LogMessage(log, 1, "CameraList::GetByPort: ERROR: could not find camera on port %d\n", portNo);
     throw DriverError{};
 }
 
 char** CameraList::GetConfigNames() {
+    const platform::MutexLock hold(registryLock);
     nameArray.reset();
     auto names = std::make_unique<char*[]>(cameras.size() + 1);
     for (std::size_t i = 0; i < cameras.size(); ++i) {
@@ -200,13 +236,26 @@ char** CameraList::GetConfigNames() {
     return nameArray.get();
 }
 
+int CameraList::Count() const {
+    const platform::MutexLock hold(registryLock);
+    return static_cast<int>(cameras.size());
+}
+
 void CameraList::Destroy() {
     LogMessage(log, 2, "CameraList::Destroy: entering\n");
-    for (auto& camera : cameras) {
-        camera.reset();
+    std::vector<std::shared_ptr<Camera>> retiring;
+    {
+        const platform::MutexLock hold(registryLock);
+        retiring.swap(cameras);
+        nameArray.reset();
     }
-    cameras.clear();
-    nameArray.reset();
+    // One camera at a time, each under its own lock: an export still at
+    // work on one finishes first, and finds it retired afterwards.
+    for (const auto& camera : retiring) {
+        const platform::MutexLock hold(camera->cameraLock);
+        camera->Retire();
+    }
+    retiring.clear();
     Camera::CloseRefusedHandles();
     LogMessage(log, 2, "CameraList::Destroy: leaving\n");
 }

@@ -1,15 +1,23 @@
 #pragma once
 
+#include <array>
 #include <memory>
 #include <vector>
 
 #include "ZUR.h"
 #include "camera/Camera.h"
+#include "camera/DriverError.h"
 #include "log/DriverLog.h"
+#include "platform/Mutex.h"
+
+// Which cameras exist and by what name: held only for lookups, never while
+// ZUR is called and never together with a camera's lock.
+extern platform::Mutex registryLock;
 
 // The registry of the cameras found at start-up: a process-wide singleton
 // that owns one Camera per attached camera of a supported model and finds
-// them by name and by host port. Under the export lock.
+// them by name and by host port. Exports share the cameras they find, so a
+// finalize meanwhile only retires them. Any thread.
 class CameraList {
   public:
     static constexpr std::size_t kMaxCameras = 20;
@@ -25,37 +33,78 @@ class CameraList {
 
     // The registry, created empty on first use. Raises DriverError when it
     // cannot be created.
-    static CameraList& GetInstance() REQUIRES(exportLock);
-    // Destroys the registry with every camera; the next GetInstance creates
-    // a new, empty one.
-    static void ReleaseInstance() REQUIRES(exportLock);
-    // The camera with this serial (Camera::Serial), when a registry exists
-    // and still holds it; creates no registry.
-    static Camera* FindSerial(std::uint64_t serial) REQUIRES(exportLock);
+    static std::shared_ptr<CameraList> Current() EXCLUDES(registryLock);
+    // Takes the registry away and retires every camera; the next Current
+    // creates a new, empty one.
+    static void ReleaseInstance() EXCLUDES(registryLock) REQUIRES(exportFrame);
 
     CameraList();
-    ~CameraList() REQUIRES(exportLock);
+    ~CameraList();
     CameraList(const CameraList&) = delete;
     CameraList& operator=(const CameraList&) = delete;
 
     // Asks ZUR for the attached cameras and registers the supported ones.
-    // True when at least one camera was registered.
-    bool Init() REQUIRES(exportLock);
-    bool IsCameraAvailable(const char* name) const REQUIRES(exportLock);
-    // Raise DriverError when no camera matches.
-    Camera& GetByName(const char* name) const REQUIRES(exportLock);
-    Camera& GetByPort(int portNo) const REQUIRES(exportLock);
+    // True when at least one camera was registered. One at a time (the
+    // driver's lifecycle lock).
+    bool Init() EXCLUDES(registryLock) REQUIRES(exportFrame);
+    bool IsCameraAvailable(const char* name) const EXCLUDES(registryLock);
+    // Raise DriverError when no camera matches. A camera found on a port may
+    // have been closed since the lookup: exports use WithCameraOnPort.
+    std::shared_ptr<Camera> GetByName(const char* name) const EXCLUDES(registryLock);
+    std::shared_ptr<Camera> GetByPort(int portNo) const EXCLUDES(registryLock);
     // A new array of the cameras' names ending with a null pointer; frees the
     // array of the previous call.
-    char** GetConfigNames() REQUIRES(exportLock);
-    int Count() const REQUIRES(exportLock) { return static_cast<int>(cameras.size()); }
-    void Destroy() REQUIRES(exportLock);
+    char** GetConfigNames() EXCLUDES(registryLock);
+    int Count() const EXCLUDES(registryLock);
+    // Retires every camera and empties the registry.
+    void Destroy() EXCLUDES(registryLock) REQUIRES(exportFrame);
+
+    // Runs work on the camera of that name under its lock; DriverError when
+    // there is none, or only a retired one.
+    template <typename Work>
+    auto WithCameraNamed(const char* name, Work&& work) const
+        EXCLUDES(registryLock) REQUIRES(exportFrame) {
+        const std::shared_ptr<Camera> found = GetByName(name);
+        Camera& camera = *found;
+        const platform::MutexLock hold(camera.cameraLock);
+        if (camera.IsRetired()) {
+            NotFoundByName(name);
+        }
+        // Called by name: clang 14's analysis maps the arguments of an
+        // operator call one place off, and would miss the lock held here.
+        return work.operator()(camera);
+    }
+    // Runs work on the first camera open on the port, under its lock;
+    // DriverError when none is. Only an open camera is on a port.
+    template <typename Work>
+    auto WithCameraOnPort(int portNo, Work&& work) const
+        EXCLUDES(registryLock) REQUIRES(exportFrame) {
+        std::array<std::shared_ptr<Camera>, kMaxCameras> candidates;
+        const std::size_t count = OnPort(portNo, candidates);
+        for (std::size_t i = 0; i < count; ++i) {
+            Camera& camera = *candidates[i];
+            const platform::MutexLock hold(camera.cameraLock);
+            if (camera.IsOpen() && camera.Port() == portNo) {
+                return work.operator()(camera);
+            }
+        }
+        NotFoundOnPort(portNo);
+    }
 
   private:
-    void Register(const ZURCameraRecord& record) REQUIRES(exportLock);
+    std::shared_ptr<Camera> Register(const ZURCameraRecord& record) REQUIRES(exportFrame);
+    void Add(const std::vector<std::shared_ptr<Camera>>& found) EXCLUDES(registryLock);
+    // The cameras whose port is portNo as the lookup reads it, in registry
+    // order.
+    std::size_t OnPort(int portNo,
+                       std::array<std::shared_ptr<Camera>, kMaxCameras>& found) const
+        EXCLUDES(registryLock);
+    [[noreturn]] void NotFoundByName(const char* name) const;
+    [[noreturn]] void NotFoundOnPort(int portNo) const;
 
-    std::vector<std::unique_ptr<Camera>> cameras GUARDED_BY(exportLock);
-    std::unique_ptr<char*[]> nameArray GUARDED_BY(exportLock);
-    ZURCameraList zurList GUARDED_BY(exportLock) = {};
+    std::vector<std::shared_ptr<Camera>> cameras GUARDED_BY(registryLock);
+    std::unique_ptr<char*[]> nameArray GUARDED_BY(registryLock);
+    // Init's, which runs one at a time.
+    ZURCameraList zurList = {};
     DriverLog& log;
 };

@@ -55,7 +55,7 @@ bool Camera::Open(int portNo, int* sizeOut) {
 
     bool deviceOpen = false;
     bool streamAllocated = false;
-    const auto fail = [&]() REQUIRES(exportLock) {
+    const auto fail = [&]() REQUIRES(cameraLock, exportFrame) {
         UndoOpen(deviceOpen, streamAllocated);
         SetPort(-1);
         Enter(CameraState::Closed);
@@ -99,7 +99,7 @@ bool Camera::Open(int portNo, int* sizeOut) {
             sizeOut[0] = width;
             sizeOut[1] = height;
         }
-        transfer = std::make_shared<ImageTransfer>(log, IsColor());
+        transfer = std::make_shared<ImageTransfer>(log, IsColor(), rowSlot->ImageLock());
         ImageTransfer::Conversion conversion;
         conversion.mode.colorId = info.colorId;
         transfer->SetConversion(conversion);
@@ -176,6 +176,7 @@ bool Camera::Open(int portNo, int* sizeOut) {
         return fail();
     }
     Enter(CameraState::Open);
+    rowSlot->Publish(portNo, *transfer->destBuffer);
     LogMessage(log, 2, "Camera::Open: leaving, port=%d\n", portNo);
     return true;
 }
@@ -207,6 +208,7 @@ void Camera::Close() {
     }
     Enter(CameraState::Closing);
     control->ClearGrabRequests();
+    rowSlot->Withdraw();
     SetPort(-1);
     if (grabThread) {
         // No further ZUR request from the thread once the stream goes down,
@@ -232,7 +234,8 @@ void Camera::Close() {
 
 void Camera::CleanupOnClose() {
     LogMessage(log, 2, "Camera::CleanupOnClose: entering\n");
-    // The thread goes first; it keeps the buffers it works on until it ends.
+    // Rows stop first; the thread keeps the buffers it works on until it ends.
+    rowSlot->Withdraw();
     grabThread.reset();
     transfer.reset();
     LogMessage(log, 2, "Camera::CleanupOnClose: leaving\n");

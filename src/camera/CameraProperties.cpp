@@ -122,59 +122,59 @@ struct Writable {
     bool (*write)(Camera& camera, int value);
 };
 
-bool SetGain(Camera& camera, Param<int>& gain, int value) REQUIRES(exportLock) {
+bool SetGain(Camera& camera, Param<int>& gain, int value) REQUIRES(camera.cameraLock) {
     return camera.SetGainSelector() && camera.SetParamInt(gain, value);
 }
 
 // What SetProperty accepts, in the order in which names are matched. Each
-// runs under the export lock, which its annotation lets the analysis check.
+// runs under the camera's lock, which its annotation lets the analysis check.
 const Writable kWritable[] = {
     {{"LogLevel", nullptr},
-     [](Camera& c, int v) REQUIRES(exportLock) {
+     [](Camera& c, int v) REQUIRES(c.cameraLock) {
          c.Log().SetLogLevel(v);
          return true;
      }},
     {{"DebugView", nullptr},
-     [](Camera& c, int v) REQUIRES(exportLock) {
+     [](Camera& c, int v) REQUIRES(c.cameraLock) {
          c.Log().SetDebugView(v);
          return true;
      }},
     {{"LogIntoFile", nullptr},
-     [](Camera& c, int v) REQUIRES(exportLock) {
+     [](Camera& c, int v) REQUIRES(c.cameraLock) {
          c.Log().SetLogIntoFile(v != 0);
          return true;
      }},
     {{"SoftwareTrigger", nullptr},
-     [](Camera& c, int) REQUIRES(exportLock) { return c.GenerateSoftwareTrigger(); }},
+     [](Camera& c, int) REQUIRES(c.cameraLock) { return c.GenerateSoftwareTrigger(); }},
     {{"continous", "continuous"},
-     [](Camera& c, int v) REQUIRES(exportLock) {
+     [](Camera& c, int v) REQUIRES(c.cameraLock) {
          c.SetContinuousGrab(v != 0);
          return true;
      }},
     {{"AcquisitionFrameRate", nullptr},
-     [](Camera& c, int v) REQUIRES(exportLock) { return c.SetFrameRate(static_cast<float>(v)); }},
+     [](Camera& c, int v) REQUIRES(c.cameraLock) { return c.SetFrameRate(static_cast<float>(v)); }},
     {{"TriggerMode", nullptr},
      [](Camera& c, int v)
-         REQUIRES(exportLock) { return c.SetParamEnum(c.Params().TriggerMode, v); }},
+         REQUIRES(c.cameraLock) { return c.SetParamEnum(c.Params().TriggerMode, v); }},
     {{"TriggerSource", nullptr},
      [](Camera& c, int v)
-         REQUIRES(exportLock) { return c.SetParamEnum(c.Params().TriggerSource, v); }},
+         REQUIRES(c.cameraLock) { return c.SetParamEnum(c.Params().TriggerSource, v); }},
     {{"ExposureTime", "Exposure"},
-     [](Camera& c, int v) REQUIRES(exportLock) { return c.SetParamInt(c.Params().Exposure, v); }},
+     [](Camera& c, int v) REQUIRES(c.cameraLock) { return c.SetParamInt(c.Params().Exposure, v); }},
     {{"Gain", nullptr},
-     [](Camera& c, int v) REQUIRES(exportLock) { return SetGain(c, c.Params().Gain, v); }},
+     [](Camera& c, int v) REQUIRES(c.cameraLock) { return SetGain(c, c.Params().Gain, v); }},
     {{"GainRed", nullptr},
-     [](Camera& c, int v) REQUIRES(exportLock) { return SetGain(c, c.Params().GainRed, v); }},
+     [](Camera& c, int v) REQUIRES(c.cameraLock) { return SetGain(c, c.Params().GainRed, v); }},
     {{"GainGreen", nullptr},
-     [](Camera& c, int v) REQUIRES(exportLock) { return SetGain(c, c.Params().GainGreen, v); }},
+     [](Camera& c, int v) REQUIRES(c.cameraLock) { return SetGain(c, c.Params().GainGreen, v); }},
     {{"GainBlue", nullptr},
-     [](Camera& c, int v) REQUIRES(exportLock) { return SetGain(c, c.Params().GainBlue, v); }},
+     [](Camera& c, int v) REQUIRES(c.cameraLock) { return SetGain(c, c.Params().GainBlue, v); }},
     {{"BlackLevel", nullptr},
-     [](Camera& c, int v) REQUIRES(exportLock) { return c.SetBlackLevel(v); }},
+     [](Camera& c, int v) REQUIRES(c.cameraLock) { return c.SetBlackLevel(v); }},
     {{"BandAdjustment", nullptr},
-     [](Camera& c, int v) REQUIRES(exportLock) { return c.SetBandAdjustment(v); }},
+     [](Camera& c, int v) REQUIRES(c.cameraLock) { return c.SetBandAdjustment(v); }},
     {{"BandLevel", nullptr},
-     [](Camera& c, int v) REQUIRES(exportLock) {
+     [](Camera& c, int v) REQUIRES(c.cameraLock) {
          // Stored only: the camera takes the level with the next band adjustment.
          Param<int>& level = c.Params().BandLevel;
          if (v < level.min || v > level.max) {
@@ -186,9 +186,9 @@ const Writable kWritable[] = {
      }},
     {{"SensorTaps", nullptr},
      [](Camera& c, int v)
-         REQUIRES(exportLock) { return c.SetParamEnum(c.Params().SensorTaps, v); }},
+         REQUIRES(c.cameraLock) { return c.SetParamEnum(c.Params().SensorTaps, v); }},
     {{"ColorFilter", nullptr},
-     [](Camera& c, int v) REQUIRES(exportLock) { return c.SetColorFilter(v); }},
+     [](Camera& c, int v) REQUIRES(c.cameraLock) { return c.SetColorFilter(v); }},
 };
 
 std::string SecondName(const char* const (&names)[2]) {

@@ -428,11 +428,11 @@ bool Camera::GenerateSoftwareTrigger() {
 
 void Camera::GetMinMaxValues() {
     LogMessage(log, 2, "INFO: Camera::GetMinMaxValues entering\n");
-    const auto readInt = [this](std::uint32_t address) REQUIRES(exportLock) {
+    const auto readInt = [this](std::uint32_t address) REQUIRES(cameraLock) {
         return static_cast<int>(ReadRegister(address));
     };
     const auto readPair = [&](Param<int>& param, std::uint32_t maxAddress, std::uint32_t minAddress)
-                              REQUIRES(exportLock) {
+                              REQUIRES(cameraLock) {
                                   param.max = readInt(maxAddress);
                                   param.min = readInt(minAddress);
                               };
@@ -487,11 +487,11 @@ void Camera::GetMinMaxValues() {
 }
 
 void Camera::GetAllParametersFromCamera() {
-    const auto readInt = [this](Param<int>& param) REQUIRES(exportLock) {
+    const auto readInt = [this](Param<int>& param) REQUIRES(cameraLock) {
         param.value = static_cast<int>(ReadRegister(param.registerAddress));
     };
     const auto readCode = [this](ParamEnum& param,
-                                 std::uint32_t mask = 0xFFFFFFFFu) REQUIRES(exportLock) {
+                                 std::uint32_t mask = 0xFFFFFFFFu) REQUIRES(cameraLock) {
         param.SetByCode(static_cast<int>(ReadRegister(param.registerAddress) & mask));
     };
     readInt(params.Exposure);

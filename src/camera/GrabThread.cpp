@@ -33,7 +33,7 @@ struct GrabThread::Session {
     // Runs step unless a stop was requested, so that nothing the step starts
     // can follow the stop; false when stopped. Never used around host code.
     template <typename Step>
-    bool UnlessStopped(Step step) EXCLUDES(exportLock) {
+    bool UnlessStopped(Step step) EXCLUDES(exportFrame) {
         const platform::MutexLock lock(gate);
         if (Stopped()) {
             return false;
@@ -55,8 +55,8 @@ struct GrabThread::Session {
     std::atomic<bool> stop{false};
 };
 
-// Waits for a stopped thread, once the export lock is let go.
-class GrabThread::StopWait : public ExportLock::Deferred {
+// Waits for a stopped thread, once the export's frame has ended.
+class GrabThread::StopWait : public ExportFrame::Deferred {
   public:
     explicit StopWait(DriverLog& driverLog) : log(driverLog) {}
 
@@ -68,7 +68,7 @@ class GrabThread::StopWait : public ExportLock::Deferred {
     }
 
     // Waits for the thread until the deadline and reports how it ended.
-    void Run() noexcept override EXCLUDES(exportLock) {
+    void Run() noexcept override EXCLUDES(exportFrame) {
         const auto now = static_cast<std::uint64_t>(platform::MillisecondsSinceStart());
         const auto wait = std::chrono::milliseconds(deadline > now ? deadline - now : 0);
         if (!thread->Join(wait)) {
@@ -172,7 +172,7 @@ void GrabThread::Destroy() {
             const std::uint64_t deadline =
                 static_cast<std::uint64_t>(platform::MillisecondsSinceStart()) + kStopTimeoutMs;
             stopWait->Arm(std::move(thread), port, deadline);
-            ExportLock::AfterRelease(std::move(stopWait));
+            ExportFrame::AfterExit(std::move(stopWait));
         }
         thread.reset();
     }

@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "camera/AcquisitionControl.h"
-#include "log/ExportLock.h"
+#include "log/ExportFrame.h"
 
 class DriverLog;
 class ImageTransfer;
@@ -20,10 +20,10 @@ class Thread;
 //
 // The thread works only on what it shares with its owner (the request flags,
 // the image buffers, the grab event), which it keeps alive itself; it never
-// takes the export lock and holds no lock while the host's code runs. So a
+// takes its camera's lock and holds no lock while the host's code runs. So a
 // close waits for it at most kStopTimeoutMs, whatever the host's callbacks
 // do, and a thread left to end on its own never touches released memory.
-// The object itself is its camera's, under the export lock.
+// The object itself is its camera's, under the camera's lock.
 class GrabThread {
   public:
     static constexpr std::uint32_t kStopTimeoutMs = 3000;
@@ -32,7 +32,7 @@ class GrabThread {
     // and port, the open's buffers and conversion, and its ZUR handle.
     GrabThread(DriverLog& log, std::shared_ptr<AcquisitionControl> control,
                std::shared_ptr<ImageTransfer> transfer, std::uint32_t zurHandle);
-    ~GrabThread() REQUIRES(exportLock);
+    ~GrabThread() REQUIRES(exportFrame);
     GrabThread(const GrabThread&) = delete;
     GrabThread& operator=(const GrabThread&) = delete;
 
@@ -44,8 +44,8 @@ class GrabThread {
     // ends as soon as it gets back from what it is doing.
     void RequestStop();
     // Stops the thread and waits for it at most kStopTimeoutMs, once the
-    // export lock is let go.
-    void Destroy() REQUIRES(exportLock);
+    // export's frame has ended.
+    void Destroy() REQUIRES(exportFrame);
 
     static std::uint32_t static_ThreadMain(void* parameter);
 
@@ -57,9 +57,9 @@ class GrabThread {
     struct Session;
     class StopWait;
 
-    static void ThreadMain(Session& session) EXCLUDES(exportLock);
+    static void ThreadMain(Session& session) EXCLUDES(exportFrame);
     // Calls the host's completion callback; false when a stop came first.
-    static bool IssueCB(Session& session) EXCLUDES(exportLock);
+    static bool IssueCB(Session& session) EXCLUDES(exportFrame);
 
     DriverLog& log;
     std::shared_ptr<Session> session;

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <new>
+#include <utility>
 
 #include "log/DriverLog.h"
 
@@ -55,6 +56,10 @@ bool ImageBuffer::Allocate(int newSize) {
 }
 
 std::uint8_t* ImageBuffer::GetLine(int line) {
+    return const_cast<std::uint8_t*>(std::as_const(*this).GetLine(line));
+}
+
+const std::uint8_t* ImageBuffer::GetLine(int line) const {
     if (line < 0 || line >= height) {
         LogMessage(log, 1, "ImageBuffer::GetLine: ERROR: line index out of range: %d \n", line);
         return nullptr;

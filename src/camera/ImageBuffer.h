@@ -23,6 +23,7 @@ class ImageBuffer {
     bool Allocate(int size);
     // The first byte of a line, or none for a line outside the image.
     std::uint8_t* GetLine(int line);
+    const std::uint8_t* GetLine(int line) const;
 
     int Size() const { return size; }
     int Width() const { return width; }

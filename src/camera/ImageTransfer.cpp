@@ -6,7 +6,8 @@
 #include "camera/PixelPack.h"
 #include "log/DriverLog.h"
 
-ImageTransfer::ImageTransfer(DriverLog& driverLog, bool isColor) : log(driverLog), color(isColor) {}
+ImageTransfer::ImageTransfer(DriverLog& driverLog, bool isColor, platform::Mutex& imageLock)
+    : log(driverLog), color(isColor), destLock(imageLock) {}
 
 ImageTransfer::~ImageTransfer() {
     // Closed by the close or by a failed open; this only catches a path that forgot.

@@ -17,7 +17,9 @@ class DriverLog;
 // handle is closed only while no image is converted with it. Any thread.
 class ImageTransfer {
   public:
-    ImageTransfer(DriverLog& log, bool color);
+    // The destination's bytes are written and read under imageLock, the
+    // camera's row slot's, which outlives every transfer.
+    ImageTransfer(DriverLog& log, bool color, platform::Mutex& imageLock);
     ~ImageTransfer();
     ImageTransfer(const ImageTransfer&) = delete;
     ImageTransfer& operator=(const ImageTransfer&) = delete;
@@ -64,6 +66,7 @@ class ImageTransfer {
     mutable platform::Mutex conversionLock;
     Conversion conversion GUARDED_BY(conversionLock);
     // The destination buffer's bytes, which lie behind a pointer the analysis
-    // cannot name: they are written and read only in this class, under it.
-    mutable platform::Mutex destLock;
+    // cannot name: they are written only in this class, and read here and by
+    // getCVLGrabRow (camera/RowSlot.h), under it.
+    platform::Mutex& destLock;
 };

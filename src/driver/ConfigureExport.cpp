@@ -8,15 +8,15 @@ extern "C" {
 
 ZAVADED_API int ZAVADED_CALL configureCamera(void* parentWindow, const char* cameraName) {
     return RunExport<policy::configureCamera>(
-        {.cameraName = cameraName}, [&](DriverLog& log) REQUIRES(exportLock) {
+        {.cameraName = cameraName}, [&](DriverLog& log) REQUIRES(exportFrame) {
             LogMessage(log, 2, "configureCamera: entering cameraName=%s\n", TextOrNull(cameraName));
-            CameraList& cameras = CameraList::GetInstance();
-            if (!cameras.IsCameraAvailable(cameraName)) {
+            const std::shared_ptr<CameraList> cameras = CameraList::Current();
+            if (!cameras->IsCameraAvailable(cameraName)) {
                 LogMessage(log, 1, "configureCamera: ERROR: cannot find camera by name: %s\n",
                            TextOrNull(cameraName));
                 return 0;
             }
-            const bool accepted = ConfigureCamera(cameras.GetByName(cameraName), parentWindow);
+            const bool accepted = ConfigureCamera(cameras->GetByName(cameraName), parentWindow);
             LogMessage(log, 2, "configureCamera: leaving cameraName=%s\n", cameraName);
             return accepted ? 1 : 0;
         });

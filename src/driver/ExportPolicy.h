@@ -1,6 +1,6 @@
 #pragma once
 
-// How each of the seventeen exports runs: whether it takes the export lock,
+// How each of the seventeen exports runs: whether it runs in an export frame,
 // what it returns when an exception reaches it, and what it logs then. An
 // export is its policy and its body: RunExport<policy::name>(arguments, body).
 // Nothing escapes an export: a standard exception is logged with the
@@ -14,11 +14,11 @@
 #include <type_traits>
 
 #include "log/DriverLog.h"
-#include "log/ExportLock.h"
+#include "log/ExportFrame.h"
 
-enum class Locking {
-    None,        // the body touches nothing that the export lock guards
-    ExportLock,  // the body runs under the export lock
+enum class Frame {
+    None,    // the body touches no camera and holds nothing back from the host
+    Export,  // the body runs in an export frame (log/ExportFrame.h)
 };
 
 // What an export's exception texts may name, each as {name}: the export's
@@ -34,7 +34,7 @@ struct ExportArgs {
 
 template <typename Result>
 struct ExportPolicy {
-    Locking locking;
+    Frame frame;
     Result onException;
     const char* standardText = nullptr;    // level 1; none: nothing is logged
     const char* otherText = nullptr;       // level 1; none: nothing is logged
@@ -43,7 +43,7 @@ struct ExportPolicy {
 
 template <>
 struct ExportPolicy<void> {
-    Locking locking;
+    Frame frame;
     const char* standardText = nullptr;
     const char* otherText = nullptr;
     const char* afterException = nullptr;
@@ -55,57 +55,57 @@ inline char* noCameraNames[1] = {nullptr};
 
 // clang-format off
 inline constexpr ExportPolicy<int> initialize{
-    .locking = Locking::ExportLock, .onException = 0,
+    .frame = Frame::Export, .onException = 0,
     .standardText = "initialize: --EXCEPTION caught : {what}\n",
     .otherText = "initialize: ZavaDED camera driver -- EXCEPTION occured\n"};
 inline constexpr ExportPolicy<int> finalize{
-    .locking = Locking::ExportLock, .onException = 0,
+    .frame = Frame::Export, .onException = 0,
     .standardText = "finalize: --EXCEPTION caught: {what}\n",
     .otherText = "finalize: --EXCEPTION occured \n"};
 // The log's own lock guards the path, and the message callback is atomic.
-inline constexpr ExportPolicy<int> setSystemPath{.locking = Locking::None, .onException = 0};
-inline constexpr ExportPolicy<void> setDebugMsgProc{.locking = Locking::None};
-inline constexpr ExportPolicy<int> getCVLMaxNoOfGrabbers{.locking = Locking::None, .onException = 0};
-inline constexpr ExportPolicy<int> getCVLMaxNoOfPorts{.locking = Locking::None, .onException = 0};
+inline constexpr ExportPolicy<int> setSystemPath{.frame = Frame::None, .onException = 0};
+inline constexpr ExportPolicy<void> setDebugMsgProc{.frame = Frame::None};
+inline constexpr ExportPolicy<int> getCVLMaxNoOfGrabbers{.frame = Frame::None, .onException = 0};
+inline constexpr ExportPolicy<int> getCVLMaxNoOfPorts{.frame = Frame::None, .onException = 0};
 inline constexpr ExportPolicy<int> getCVLNoOfSupportedCameras{
-    .locking = Locking::ExportLock, .onException = 0};
+    .frame = Frame::Export, .onException = 0};
 // Out of memory: an empty list rather than an exception into the host.
 inline constexpr ExportPolicy<char**> getCVLCameraConfigNames{
-    .locking = Locking::ExportLock, .onException = noCameraNames};
+    .frame = Frame::Export, .onException = noCameraNames};
 inline constexpr ExportPolicy<int> openCVLPort{
-    .locking = Locking::ExportLock, .onException = 0,
+    .frame = Frame::Export, .onException = 0,
     .standardText = "openCVLPort: --EXCEPTION caught grabberNo={grabberNo}, portNo={portNo}: {what}\n",
     .otherText = "openCVLPort: --EXCEPTION caught grabberNo={grabberNo}, portNo={portNo}, cameraName={cameraName}\n"};
 inline constexpr ExportPolicy<void> closeCVLPort{
-    .locking = Locking::ExportLock,
+    .frame = Frame::Export,
     .standardText = "closeCVLPort: --EXCEPTION caught  grabberNo={grabberNo}, portNo={portNo}: {what}\n",
     .otherText = "closeCVLPort: --EXCEPTION caught  grabberNo={grabberNo}, portNo={portNo}\n"};
 inline constexpr ExportPolicy<int> doCVLGrab{
-    .locking = Locking::ExportLock, .onException = 0,
+    .frame = Frame::Export, .onException = 0,
     .standardText = "doCVLGrab: --EXCEPTION caught  grabberNo={grabberNo}, portNo={portNo}: {what}\n",
     .otherText = "doCVLGrab: --EXCEPTION caught  grabberNo={grabberNo} portNo={portNo}\n"};
 inline constexpr ExportPolicy<int> getCVLGrabRow{
-    .locking = Locking::ExportLock, .onException = 0,
+    .frame = Frame::Export, .onException = 0,
     .standardText = "getCVLGrabRow: --EXCEPTION caught grabberNo={grabberNo}, portNo={portNo}: {what}\n",
     .otherText = "getCVLGrabRow: --EXCEPTION caught \n"};
 inline constexpr ExportPolicy<int> setCompleteCallback{
-    .locking = Locking::ExportLock, .onException = 0,
+    .frame = Frame::Export, .onException = 0,
     .standardText = "setCompleteCallback: --EXCEPTION caught grabberNo={grabberNo}, portNo={portNo}: {what}\n",
     .otherText = "setCompleteCallback: --EXCEPTION caught \n"};
 inline constexpr ExportPolicy<int> getProperty{
-    .locking = Locking::ExportLock, .onException = 0,
+    .frame = Frame::Export, .onException = 0,
     .standardText = "getProperty: --EXCEPTION caught grabberNo={grabberNo}, portNo={portNo}, property={property}: {what}\n",
     .otherText = "--EXCEPTION caught at getProperty\n"};
 inline constexpr ExportPolicy<int> setProperty{
-    .locking = Locking::ExportLock, .onException = 0,
+    .frame = Frame::Export, .onException = 0,
     .standardText = "setProperty: --EXCEPTION caught grabberNo={grabberNo}, portNo={portNo}, property={property}, value={value}: {what}\n",
     .otherText = "setProperty: --EXCEPTION caught \n"};
 inline constexpr ExportPolicy<int> getPropertyRange{
-    .locking = Locking::ExportLock, .onException = 0,
+    .frame = Frame::Export, .onException = 0,
     .standardText = "getPropertyRange: --EXCEPTION caught grabberNo={grabberNo}, portNo={portNo}: {what}\n",
     .otherText = "getPropertyRange: --EXCEPTION caught \n"};
 inline constexpr ExportPolicy<int> configureCamera{
-    .locking = Locking::ExportLock, .onException = 0,
+    .frame = Frame::Export, .onException = 0,
     .standardText = "configureCamera: --EXCEPTION caught cameraName={cameraName}: {what}\n",
     .otherText = "configureCamera --EXCEPTION , cameraName={cameraName}\n",
     .afterException = "configureCamera: leaving cameraName={cameraName}\n"};
@@ -170,8 +170,8 @@ auto Failed(DriverLog& log, const ExportArgs& args) noexcept {
 }
 
 template <const auto& policy, typename Work>
-std::invoke_result_t<Work&, DriverLog&> RunLocked(DriverLog& log, const ExportArgs& args,
-                                                  Work& work) noexcept REQUIRES(exportLock) {
+std::invoke_result_t<Work&, DriverLog&> RunInFrame(DriverLog& log, const ExportArgs& args,
+                                                   Work& work) noexcept REQUIRES(exportFrame) {
     try {
         return work(log);
     } catch (...) {
@@ -180,8 +180,8 @@ std::invoke_result_t<Work&, DriverLog&> RunLocked(DriverLog& log, const ExportAr
 }
 
 template <const auto& policy, typename Work>
-std::invoke_result_t<Work&, DriverLog&> RunUnlocked(DriverLog& log, const ExportArgs& args,
-                                                    Work& work) noexcept {
+std::invoke_result_t<Work&, DriverLog&> RunOutsideFrame(DriverLog& log, const ExportArgs& args,
+                                                        Work& work) noexcept {
     try {
         return work(log);
     } catch (...) {
@@ -191,17 +191,17 @@ std::invoke_result_t<Work&, DriverLog&> RunUnlocked(DriverLog& log, const Export
 
 }  // namespace export_frame
 
-// Runs an export's body as its policy says. A body that needs the export lock
-// says so (REQUIRES(exportLock)), and the analysis checks it against the
-// policy.
+// Runs an export's body as its policy says. A body that needs the export
+// frame says so (REQUIRES(exportFrame)), and the analysis checks it against
+// the policy.
 template <const auto& policy, typename Work>
-auto RunExport(const ExportArgs& args, Work&& work) noexcept EXCLUDES(exportLock) {
+auto RunExport(const ExportArgs& args, Work&& work) noexcept EXCLUDES(exportFrame) {
     static_assert(export_frame::TextsKnown(policy), "an exception text names an unknown value");
     DriverLog& log = DriverLog::Instance();
-    if constexpr (policy.locking == Locking::ExportLock) {
-        const ExportLock lock;
-        return export_frame::RunLocked<policy>(log, args, work);
+    if constexpr (policy.frame == Frame::Export) {
+        const ExportFrame frame;
+        return export_frame::RunInFrame<policy>(log, args, work);
     } else {
-        return export_frame::RunUnlocked<policy>(log, args, work);
+        return export_frame::RunOutsideFrame<policy>(log, args, work);
     }
 }

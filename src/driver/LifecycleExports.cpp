@@ -3,6 +3,7 @@
 #include "camera/CameraList.h"
 #include "driver/ExportPolicy.h"
 #include "platform/Clock.h"
+#include "platform/Mutex.h"
 
 namespace {
 
@@ -10,19 +11,24 @@ constexpr const char* kDriverVersion = "1,0,0,15";
 constexpr int kGrabberCount = 1;
 constexpr int kPortCount = 20;
 
+// initialize and finalize run one at a time; the cameras' exports do not
+// wait for them, but for the registry lock at most.
+constinit platform::Mutex lifecycleLock;
+
 }  // namespace
 
 extern "C" {
 
 ZAVADED_API int ZAVADED_CALL initialize(const char* systemPath, MessageProc messageProc) {
-    return RunExport<policy::initialize>({}, [&](DriverLog& log) REQUIRES(exportLock) {
+    return RunExport<policy::initialize>({}, [&](DriverLog& log) REQUIRES(exportFrame) {
+        const platform::MutexLock lifecycle(lifecycleLock);
         if (systemPath != nullptr && systemPath[0] != '\0') {
             log.SetSystemPath(systemPath);
         }
         log.SetMessageProc(messageProc);
         LogMessage(log, 2, "===============\ninitialize: \n");
         if (log.RefCount() == 0) {
-            CameraList::GetInstance().Init();
+            CameraList::Current()->Init();
         }
         log.SetRefCount(log.RefCount() + 1);
         const platform::LocalTime now = platform::Now();
@@ -35,7 +41,8 @@ ZAVADED_API int ZAVADED_CALL initialize(const char* systemPath, MessageProc mess
 }
 
 ZAVADED_API int ZAVADED_CALL finalize(void) {
-    return RunExport<policy::finalize>({}, [](DriverLog& log) REQUIRES(exportLock) {
+    return RunExport<policy::finalize>({}, [](DriverLog& log) REQUIRES(exportFrame) {
+        const platform::MutexLock lifecycle(lifecycleLock);
         LogMessage(log, 2, "finalize: entering, refcount=%d\n", log.RefCount());
         // An unmatched finalize must not take the count below 0: the next
         // initialize would then skip the enumeration and find no cameras.
@@ -79,12 +86,12 @@ ZAVADED_API int ZAVADED_CALL getCVLMaxNoOfPorts(void) {
 
 ZAVADED_API int ZAVADED_CALL getCVLNoOfSupportedCameras(void) {
     return RunExport<policy::getCVLNoOfSupportedCameras>(
-        {}, [](DriverLog&) REQUIRES(exportLock) { return CameraList::GetInstance().Count(); });
+        {}, [](DriverLog&) REQUIRES(exportFrame) { return CameraList::Current()->Count(); });
 }
 
 ZAVADED_API char** ZAVADED_CALL getCVLCameraConfigNames(void) {
-    return RunExport<policy::getCVLCameraConfigNames>({}, [](DriverLog&) REQUIRES(exportLock) {
-        return CameraList::GetInstance().GetConfigNames();
+    return RunExport<policy::getCVLCameraConfigNames>({}, [](DriverLog&) REQUIRES(exportFrame) {
+        return CameraList::Current()->GetConfigNames();
     });
 }
 

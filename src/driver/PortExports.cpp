@@ -1,9 +1,9 @@
 // The exports that bind a camera to a port and grab from it.
-#include <algorithm>
-#include <cstdint>
+#include <memory>
 
 #include "ZavaDED.h"
 #include "camera/CameraList.h"
+#include "camera/RowSlot.h"
 #include "driver/ExportPolicy.h"
 #include "platform/AsciiText.h"
 
@@ -23,7 +23,7 @@ extern "C" {
 ZAVADED_API int ZAVADED_CALL openCVLPort(int grabberNo, int portNo, const char* cameraName,
                                          int* size) {
     const ExportArgs args{.grabberNo = grabberNo, .portNo = portNo, .cameraName = cameraName};
-    return RunExport<policy::openCVLPort>(args, [&](DriverLog& log) REQUIRES(exportLock) {
+    return RunExport<policy::openCVLPort>(args, [&](DriverLog& log) REQUIRES(exportFrame) {
         if (size == nullptr) {
             LogMessage(log, 1,
                        "openCVLPort: ERROR: no place for the image size, grabberNo=%d, portNo=%d\n",
@@ -48,8 +48,8 @@ ZAVADED_API int ZAVADED_CALL openCVLPort(int grabberNo, int portNo, const char* 
                        grabberNo, portNo, TextOrNull(cameraName));
             return 0;
         }
-        CameraList& cameras = CameraList::GetInstance();
-        if (!cameras.IsCameraAvailable(cameraName)) {
+        const std::shared_ptr<CameraList> cameras = CameraList::Current();
+        if (!cameras->IsCameraAvailable(cameraName)) {
             if (log.RefCount() <= 0) {
                 LogMessage(log, 1,
                            "openCVLPort: ERROR: the driver is not initialised: call initialize "
@@ -58,28 +58,33 @@ ZAVADED_API int ZAVADED_CALL openCVLPort(int grabberNo, int portNo, const char* 
             LogMessage(log, 1, "openCVLPort: ERROR: cannot find camera by name:%s\n", cameraName);
             return 0;
         }
-        Camera& camera = cameras.GetByName(cameraName);
-        if (!camera.Open(portNo, size)) {
-            LogMessage(log, 1,
-                       "openCVLPort: ERROR: camera not opened, grabberNo=%d, portNo=%d, "
-                       "cameraName=%s\n",
-                       grabberNo, portNo, cameraName);
-            size[0] = 0;
-            size[1] = 0;
-            return 0;
-        }
-        LogMessage(log, 2, "openCVLPort: leaving -- Camera %s OPENED on port %d\n",
-                   camera.Name().c_str(), portNo);
-        return 1;
+        return cameras->WithCameraNamed(cameraName, [&](Camera& camera)
+                                                        REQUIRES(camera.cameraLock, exportFrame) {
+            if (!camera.Open(portNo, size)) {
+                LogMessage(log, 1,
+                           "openCVLPort: ERROR: camera not opened, grabberNo=%d, portNo=%d, "
+                           "cameraName=%s\n",
+                           grabberNo, portNo, cameraName);
+                size[0] = 0;
+                size[1] = 0;
+                return 0;
+            }
+            LogMessage(log, 2, "openCVLPort: leaving -- Camera %s OPENED on port %d\n",
+                       camera.Name().c_str(), portNo);
+            return 1;
+        });
     });
 }
 
 ZAVADED_API void ZAVADED_CALL closeCVLPort(int grabberNo, int portNo) {
     RunExport<policy::closeCVLPort>(
-        {.grabberNo = grabberNo, .portNo = portNo}, [&](DriverLog& log) REQUIRES(exportLock) {
+        {.grabberNo = grabberNo, .portNo = portNo}, [&](DriverLog& log) REQUIRES(exportFrame) {
             LogMessage(log, 2, "closeCVLPort: entering grabberNo=%d, portNo=%d\n", grabberNo,
                        portNo);
-            CameraList::GetInstance().GetByPort(portNo).Close();
+            CameraList::Current()->WithCameraOnPort(
+                portNo, [](Camera& camera) REQUIRES(camera.cameraLock, exportFrame) {
+                    camera.Close();
+                });
         });
     // Also after an exception, and after the wait for the grab thread.
     LogMessage(DriverLog::Instance(), 2, "closeCVLPort: leaving grabberNo=%d, portNo=%d\n",
@@ -88,9 +93,11 @@ ZAVADED_API void ZAVADED_CALL closeCVLPort(int grabberNo, int portNo) {
 
 ZAVADED_API int ZAVADED_CALL doCVLGrab(int grabberNo, int portNo) {
     return RunExport<policy::doCVLGrab>(
-        {.grabberNo = grabberNo, .portNo = portNo}, [&](DriverLog& log) REQUIRES(exportLock) {
+        {.grabberNo = grabberNo, .portNo = portNo}, [&](DriverLog& log) REQUIRES(exportFrame) {
             LogMessage(log, 2, "doCVLGrab entering grabberNo=%d portNo=%d\n", grabberNo, portNo);
-            if (!CameraList::GetInstance().GetByPort(portNo).Grab()) {
+            const bool granted = CameraList::Current()->WithCameraOnPort(
+                portNo, [](Camera& camera) REQUIRES(camera.cameraLock) { return camera.Grab(); });
+            if (!granted) {
                 return 0;
             }
             LogMessage(log, 3, "doCVLGrab: leaving grabberNo=%d portNo=%d\n", grabberNo, portNo);
@@ -101,28 +108,21 @@ ZAVADED_API int ZAVADED_CALL doCVLGrab(int grabberNo, int portNo) {
 ZAVADED_API int ZAVADED_CALL getCVLGrabRow(int grabberNo, int portNo, void* destination, int row,
                                            int firstColumn, int lastColumn) {
     return RunExport<policy::getCVLGrabRow>(
-        {.grabberNo = grabberNo, .portNo = portNo}, [&](DriverLog& log) REQUIRES(exportLock) {
-            LogMessage(log, 4, "getCVLGrabRow: entering row=%d  grabberNo=%d  portNo=%d\n", row,
-                       grabberNo, portNo);
-            Camera& camera = CameraList::GetInstance().GetByPort(portNo);
-            if (camera.GetLine(row) == nullptr) {
+        {.grabberNo = grabberNo, .portNo = portNo}, [&](DriverLog& log) REQUIRES(exportFrame) {
+            // Per row: the level is checked before anything is formatted.
+            const bool traced = log.Logs(4);
+            if (traced) {
+                LogMessage(log, 4, "getCVLGrabRow: entering row=%d  grabberNo=%d  portNo=%d\n",
+                           row, grabberNo, portNo);
+            }
+            // Through the camera's row slot: no registry, no camera lock.
+            if (!RowSlot::CopyRow(portNo, row, destination, firstColumn, lastColumn, log)) {
                 return 0;
             }
-            // The copy always starts at the row's first pixel; the columns
-            // give only its length, which never goes beyond the row.
-            if (destination == nullptr || lastColumn < firstColumn) {
-                LogMessage(log, 1,
-                           "getCVLGrabRow: ERROR: no destination or no columns, row=%d, "
-                           "firstColumn=%d, lastColumn=%d, portNo=%d\n",
-                           row, firstColumn, lastColumn, portNo);
-                return 0;
+            if (traced) {
+                LogMessage(log, 4, "getCVLGrabRow: leaving row=%d  grabberNo=%d  portNo=%d\n",
+                           row, grabberNo, portNo);
             }
-            const std::int64_t pixels = static_cast<std::int64_t>(lastColumn) - firstColumn + 1;
-            const std::int64_t bytes =
-                std::min<std::int64_t>(pixels * (camera.PixelSize() / 8), camera.LineBytes());
-            camera.CopyLine(row, destination, static_cast<std::size_t>(bytes));
-            LogMessage(log, 4, "getCVLGrabRow: leaving row=%d  grabberNo=%d  portNo=%d\n", row,
-                       grabberNo, portNo);
             return 1;
         });
 }
@@ -130,10 +130,13 @@ ZAVADED_API int ZAVADED_CALL getCVLGrabRow(int grabberNo, int portNo, void* dest
 ZAVADED_API int ZAVADED_CALL setCompleteCallback(int grabberNo, int portNo,
                                                  CompleteCallback callback) {
     return RunExport<policy::setCompleteCallback>(
-        {.grabberNo = grabberNo, .portNo = portNo}, [&](DriverLog& log) REQUIRES(exportLock) {
+        {.grabberNo = grabberNo, .portNo = portNo}, [&](DriverLog& log) REQUIRES(exportFrame) {
             LogMessage(log, 2, "setCompleteCallback: entering grabberNo=%d   portNo=%d\n",
                        grabberNo, portNo);
-            CameraList::GetInstance().GetByPort(portNo).SetCompleteCB(callback);
+            CameraList::Current()->WithCameraOnPort(
+                portNo, [&](Camera& camera) REQUIRES(camera.cameraLock) {
+                    camera.SetCompleteCB(callback);
+                });
             LogMessage(log, 2, "setCompleteCallback: leaving grabberNo=%d   portNo=%d\n", grabberNo,
                        portNo);
             return 1;

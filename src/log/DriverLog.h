@@ -6,7 +6,7 @@
 #include <string>
 
 #include "ZavaDED.h"
-#include "log/ExportLock.h"
+#include "log/ExportFrame.h"
 #include "platform/CriticalSection.h"
 #include "platform/Mutex.h"
 
@@ -20,7 +20,7 @@
 // load to unload: the host's system path and the count of initialize calls.
 // Messages go to the debugger output, the host's message callback and the log
 // file "zavaDED.log" in the system path, each by its own level switch. Any
-// thread; the count of initialize calls under the export lock.
+// thread.
 class DriverLog {
   public:
     static constexpr std::size_t kMessageCapacity = 1024;  // with the terminating zero
@@ -44,10 +44,14 @@ class DriverLog {
     // The log file in the system path.
     std::string LogFilePath() const;
 
-    int RefCount() const REQUIRES(exportLock) { return refCount; }
-    void SetRefCount(int count) REQUIRES(exportLock) { refCount = count; }
+    // Changed only by initialize and finalize, one at a time; read by any.
+    int RefCount() const { return refCount.load(std::memory_order_acquire); }
+    void SetRefCount(int count) { refCount.store(count, std::memory_order_release); }
 
     int LogLevel() const { return logLevel.load(std::memory_order_relaxed); }
+    // Whether a message of this level goes anywhere: LogMessage's own first
+    // check, for callers that would otherwise work to make the message.
+    bool Logs(int level) const { return level <= LogLevel() || level <= DebugView(); }
     void SetLogLevel(int level) { logLevel.store(level, std::memory_order_relaxed); }
     int DebugView() const { return debugView.load(std::memory_order_relaxed); }
     void SetDebugView(int level) { debugView.store(level, std::memory_order_relaxed); }
@@ -70,7 +74,7 @@ class DriverLog {
     std::atomic<MessageProc> messageProc{nullptr};
     mutable platform::Mutex pathLock;  // systemPath is read by grab threads as they log
     std::string systemPath GUARDED_BY(pathLock);
-    int refCount GUARDED_BY(exportLock) = 0;
+    std::atomic<int> refCount{0};
     std::atomic<int> logLevel{1};
     std::atomic<bool> logIntoFile{false};
     std::atomic<int> debugView{1};

@@ -7,6 +7,8 @@
 
 #include "log/DriverLog.h"
 #include "params/ParamSet.h"
+#include "platform/Mutex.h"
+#include "platform/NoDestructor.h"
 #include "platform/Profile.h"
 
 bool IniExchange::Exchange(Param<int>& param) {
@@ -109,11 +111,23 @@ bool ParamSet::IsDefined() const {
     return true;
 }
 
+namespace {
+
+// A save rewrites the whole file from what it read: two at once, for two
+// cameras, would each drop what the other wrote.
+platform::Mutex& SaveLock() {
+    static platform::NoDestructor<platform::Mutex> lock;
+    return *lock;
+}
+
+}  // namespace
+
 bool ParamSet::Load(const char* cameraName) {
     return Persist(cameraName, false);
 }
 
 bool ParamSet::Save(const char* cameraName) {
+    const platform::MutexLock hold(SaveLock());
     return Persist(cameraName, true);
 }
 

@@ -2,7 +2,7 @@
 
 // Clang's thread-safety attributes, which let the compiler check the locking
 // rules (clang++ -Wthread-safety); other compilers see nothing. The rules
-// they state for this driver are listed in log/ExportLock.h.
+// they state for this driver are listed in log/ExportFrame.h.
 //
 // CAPABILITY           a type is a lock
 // SCOPED_CAPABILITY    a type holds (or lets go of) a lock for its lifetime
@@ -30,3 +30,4 @@
 #define ACQUIRE(...) ZAVADED_THREAD_ATTRIBUTE(acquire_capability(__VA_ARGS__))
 #define RELEASE(...) ZAVADED_THREAD_ATTRIBUTE(release_capability(__VA_ARGS__))
 #define NO_THREAD_SAFETY_ANALYSIS ZAVADED_THREAD_ATTRIBUTE(no_thread_safety_analysis)
+#define RETURN_CAPABILITY(x) ZAVADED_THREAD_ATTRIBUTE(lock_returned(x))

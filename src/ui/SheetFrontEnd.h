@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "log/ExportLock.h"
+#include "log/ExportFrame.h"
 
 class CSheet1;
 
@@ -25,11 +25,11 @@ class SheetFrontEnd {
     // the exclamation icon, over the parent window. True when the user chose
     // OK.
     virtual bool ConfirmContinue(void* parentWindow, const std::string& text,
-                                 const std::string& caption) EXCLUDES(exportLock) = 0;
+                                 const std::string& caption) EXCLUDES(exportFrame) = 0;
     // Shows the sheet with its pages modally over its parent window; true
     // when the user closed it with OK, after every shown page has taken its
     // OK handling (PropertyPage::OnApply).
-    virtual bool RunModal(CSheet1& sheet) EXCLUDES(exportLock) = 0;
+    virtual bool RunModal(CSheet1& sheet) EXCLUDES(exportFrame) = 0;
 };
 
 // The front end of this build, or what the factory below makes.

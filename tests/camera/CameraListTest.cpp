@@ -129,15 +129,15 @@ TEST(CameraList, DeviceIdBecomesPartOfTheName) {
 
 TEST(CameraList, LookupsAreExactAndRaiseTheDriversError) {
     DriverSession session({{"XCG-U100E", 4660}});
-    CameraList& cameras = CameraList::GetInstance();
-    EXPECT_TRUE(cameras.IsCameraAvailable("XCG-U100E-4660"));
-    EXPECT_FALSE(cameras.IsCameraAvailable("xcg-u100e-4660"));
-    EXPECT_FALSE(cameras.IsCameraAvailable(nullptr));
-    EXPECT_THROW(cameras.GetByName("xcg-u100e-4660"), DriverError);
+    const std::shared_ptr<CameraList> cameras = CameraList::Current();
+    EXPECT_TRUE(cameras->IsCameraAvailable("XCG-U100E-4660"));
+    EXPECT_FALSE(cameras->IsCameraAvailable("xcg-u100e-4660"));
+    EXPECT_FALSE(cameras->IsCameraAvailable(nullptr));
+    EXPECT_THROW(cameras->GetByName("xcg-u100e-4660"), DriverError);
     EXPECT_TRUE(session.Log().Contains(
         "CameraList::GetByName: ERROR: could not find camera xcg-u100e-4660\n"));
 
-    EXPECT_THROW(cameras.GetByPort(5), DriverError);
+    EXPECT_THROW(cameras->GetByPort(5), DriverError);
     EXPECT_TRUE(
         session.Log().Contains("CameraList::GetByPort: ERROR: could not find camera on port 5\n"));
 
@@ -145,17 +145,16 @@ TEST(CameraList, LookupsAreExactAndRaiseTheDriversError) {
     ZURSimFailNext("ZURIsoStart", 1);
     int size[2] = {0, 0};
     EXPECT_EQ(openCVLPort(0, 5, "XCG-U100E-4660", size), 0);
-    EXPECT_EQ(cameras.GetByName("XCG-U100E-4660").Port(), -1);
-    EXPECT_THROW(cameras.GetByPort(5), DriverError);
-    EXPECT_THROW(cameras.GetByPort(-1), DriverError);
+    EXPECT_EQ(cameras->GetByName("XCG-U100E-4660")->Port(), -1);
+    EXPECT_THROW(cameras->GetByPort(5), DriverError);
+    EXPECT_THROW(cameras->GetByPort(-1), DriverError);
 }
 
 TEST(CameraList, FirstCameraInRegistryOrderWinsAPort) {
     DriverSession session({{"XCG-U100E", 1}, {"XCG-U100E", 2}});
-    CameraList& cameras = CameraList::GetInstance();
     session.Open("XCG-U100E-2", 3);
     Camera& first = session.Open("XCG-U100E-1", 3);
-    EXPECT_EQ(&cameras.GetByPort(3), &first);
+    EXPECT_EQ(CameraList::Current()->GetByPort(3).get(), &first);
 }
 
 }  // namespace

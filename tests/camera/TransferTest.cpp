@@ -154,7 +154,8 @@ TEST(Conversion, ModesThatReadMoreThanTheRawBufferAreRefusedAtOpen) {
 TEST(Conversion, AConversionIsRefusedWhenTheRawBufferIsTooSmall) {
     testing_support::LogCapture capture(1, 0);
     DriverLog& log = DriverLog::Instance();
-    ImageTransfer transfer(log, true);
+    platform::Mutex imageLock;
+    ImageTransfer transfer(log, true, imageLock);
     const auto buffer = [&log](int bytes) {
         auto made = std::make_unique<ImageBuffer>(64, 120, true, log);
         EXPECT_TRUE(made->Allocate(bytes));

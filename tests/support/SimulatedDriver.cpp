@@ -31,7 +31,7 @@ DriverSession::~DriverSession() {
 }
 
 Camera& DriverSession::CameraNamed(const std::string& name) const {
-    return CameraList::GetInstance().GetByName(name.c_str());
+    return *CameraList::Current()->GetByName(name.c_str());
 }
 
 Camera& DriverSession::Open(const std::string& name, int port) {

@@ -56,12 +56,16 @@ class CameraConfigure : public ::testing::Test {
         ASSERT_EQ(ZURSimAddCamera("XCG-5005CR", 200), 1);
         ASSERT_EQ(ZURSimAddCamera("XCG-H280E", 300), 1);
         DriverLog::Instance().SetSystemPath(systemDir.Path());
-        ASSERT_TRUE(CameraList::GetInstance().Init());
+        ASSERT_TRUE(CameraList::Current()->Init());
     }
     void TearDown() override { CameraList::ReleaseInstance(); }
 
+    static Camera& Named(const char* name) { return *CameraList::Current()->GetByName(name); }
+    static bool Configure(const Camera& camera) {
+        return ConfigureCamera(CameraList::Current()->GetByName(camera.Name().c_str()), nullptr);
+    }
     Camera& OpenCamera(const char* name, int port) {
-        Camera& camera = CameraList::GetInstance().GetByName(name);
+        Camera& camera = Named(name);
         int size[2] = {0, 0};
         EXPECT_TRUE(camera.Open(port, size));
         DriverLog::Instance().SetLogLevel(2);  // the open took the INI file's level
@@ -76,16 +80,16 @@ class CameraConfigure : public ::testing::Test {
 };
 
 TEST_F(CameraConfigure, TitleShowsThePortPlusOneAndThePagesFollowTheFamily) {
-    ConfigureCamera(OpenCamera("XCG-V60E-100", 0), nullptr);
+    Configure(OpenCamera("XCG-V60E-100", 0));
     EXPECT_EQ(script.title, "Configure camera on port #1: XCG-V60E-100");
     EXPECT_EQ(script.captions, (std::vector<std::string>{"Camera Settings", "I/O"}));
 
-    ConfigureCamera(OpenCamera("XCG-5005CR-200", 4), nullptr);
+    Configure(OpenCamera("XCG-5005CR-200", 4));
     EXPECT_EQ(script.title, "Configure camera on port #5: XCG-5005CR-200");
     EXPECT_EQ(script.captions,
               (std::vector<std::string>{"Camera Settings", "I/O", "Color Camera Settings"}));
 
-    ConfigureCamera(CameraList::GetInstance().GetByName("XCG-H280E-300"), nullptr);
+    Configure(Named("XCG-H280E-300"));
     EXPECT_EQ(script.title, "Configure camera on port #0: XCG-H280E-300");
     EXPECT_EQ(script.captions.size(), 2u);
 }
@@ -99,7 +103,7 @@ TEST_F(CameraConfigure, OkSavesTheCopyAndMakesItTheCamerasSetWithoutWritingTheCa
         return true;
     };
     ZURSimJournalClear();
-    EXPECT_TRUE(ConfigureCamera(camera, nullptr));
+    EXPECT_TRUE(Configure(camera));
 
     EXPECT_EQ(CountStartingWith(Journal(), "ZURGigESetRegister"), 0);
     EXPECT_EQ(camera.Params().ImageWidth.value, 600);
@@ -127,7 +131,7 @@ TEST_F(CameraConfigure, CancelLeavesTheSetAsReadBackAndTheIniFileUntouched) {
         windows.ShowPage(1).Type(1015, "7");
         return false;
     };
-    EXPECT_FALSE(ConfigureCamera(camera, nullptr));
+    EXPECT_FALSE(Configure(camera));
     EXPECT_EQ(script.runs, 1);
     EXPECT_EQ(camera.Params().Exposure.value, 4321);  // read back before the sheet opened
     EXPECT_EQ(camera.Params().ImageWidth.value, 640);
@@ -144,7 +148,7 @@ TEST_F(CameraConfigure, TheSheetShowsTheLogSettingsInForce) {
         shownLevel = windows.ShowPage(0).Text(kLogLevel);
         return true;
     };
-    EXPECT_TRUE(ConfigureCamera(camera, nullptr));
+    EXPECT_TRUE(Configure(camera));
     EXPECT_EQ(shownLevel, "3");
     EXPECT_EQ(camera.Params().LogLevel.value, 3);
     EXPECT_EQ(camera.Params().LogIntoFile.value, 1);
@@ -154,7 +158,7 @@ TEST_F(CameraConfigure, TheSheetShowsTheLogSettingsInForce) {
 TEST_F(CameraConfigure, ClosedCameraIsConfiguredFromItsFamilyAndIniFileWithoutTheCamera) {
     testing_support::WriteWholeFile(systemDir.File("ZavaDED.ini"),
                                     "[XCG-H280E-300]\nExposure=777\nTriggerMode=On\n");
-    Camera& camera = CameraList::GetInstance().GetByName("XCG-H280E-300");
+    Camera& camera = Named("XCG-H280E-300");
     std::string exposure;
     std::string widthRange;
     script.user = [&](FakeSheetWindows& windows) {
@@ -163,7 +167,7 @@ TEST_F(CameraConfigure, ClosedCameraIsConfiguredFromItsFamilyAndIniFileWithoutTh
         return true;
     };
     ZURSimJournalClear();
-    EXPECT_TRUE(ConfigureCamera(camera, nullptr));
+    EXPECT_TRUE(Configure(camera));
 
     EXPECT_EQ(Journal(), std::vector<std::string>{});
     EXPECT_EQ(exposure, "777");
