@@ -62,8 +62,8 @@ class CameraList {
     // Runs work on the camera of that name under its lock; DriverError when
     // there is none, or only a retired one.
     template <typename Work>
-    auto WithCameraNamed(const char* name, Work&& work) const
-        EXCLUDES(registryLock) REQUIRES(exportFrame) {
+    auto WithCameraNamed(const char* name, Work&& work) const EXCLUDES(registryLock)
+        REQUIRES(exportFrame) {
         const std::shared_ptr<Camera> found = GetByName(name);
         Camera& camera = *found;
         const platform::MutexLock hold(camera.cameraLock);
@@ -77,8 +77,8 @@ class CameraList {
     // Runs work on the first camera open on the port, under its lock;
     // DriverError when none is. Only an open camera is on a port.
     template <typename Work>
-    auto WithCameraOnPort(int portNo, Work&& work) const
-        EXCLUDES(registryLock) REQUIRES(exportFrame) {
+    auto WithCameraOnPort(int portNo, Work&& work) const EXCLUDES(registryLock)
+        REQUIRES(exportFrame) {
         std::array<std::shared_ptr<Camera>, kMaxCameras> candidates;
         const std::size_t count = OnPort(portNo, candidates);
         for (std::size_t i = 0; i < count; ++i) {
@@ -96,8 +96,7 @@ class CameraList {
     void Add(const std::vector<std::shared_ptr<Camera>>& found) EXCLUDES(registryLock);
     // The cameras whose port is portNo as the lookup reads it, in registry
     // order.
-    std::size_t OnPort(int portNo,
-                       std::array<std::shared_ptr<Camera>, kMaxCameras>& found) const
+    std::size_t OnPort(int portNo, std::array<std::shared_ptr<Camera>, kMaxCameras>& found) const
         EXCLUDES(registryLock);
     [[noreturn]] void NotFoundByName(const char* name) const;
     [[noreturn]] void NotFoundOnPort(int portNo) const;

@@ -58,21 +58,21 @@ ZAVADED_API int ZAVADED_CALL openCVLPort(int grabberNo, int portNo, const char* 
             LogMessage(log, 1, "openCVLPort: ERROR: cannot find camera by name:%s\n", cameraName);
             return 0;
         }
-        return cameras->WithCameraNamed(cameraName, [&](Camera& camera)
-                                                        REQUIRES(camera.cameraLock, exportFrame) {
-            if (!camera.Open(portNo, size)) {
-                LogMessage(log, 1,
-                           "openCVLPort: ERROR: camera not opened, grabberNo=%d, portNo=%d, "
-                           "cameraName=%s\n",
-                           grabberNo, portNo, cameraName);
-                size[0] = 0;
-                size[1] = 0;
-                return 0;
-            }
-            LogMessage(log, 2, "openCVLPort: leaving -- Camera %s OPENED on port %d\n",
-                       camera.Name().c_str(), portNo);
-            return 1;
-        });
+        return cameras->WithCameraNamed(
+            cameraName, [&](Camera& camera) REQUIRES(camera.cameraLock, exportFrame) {
+                if (!camera.Open(portNo, size)) {
+                    LogMessage(log, 1,
+                               "openCVLPort: ERROR: camera not opened, grabberNo=%d, portNo=%d, "
+                               "cameraName=%s\n",
+                               grabberNo, portNo, cameraName);
+                    size[0] = 0;
+                    size[1] = 0;
+                    return 0;
+                }
+                LogMessage(log, 2, "openCVLPort: leaving -- Camera %s OPENED on port %d\n",
+                           camera.Name().c_str(), portNo);
+                return 1;
+            });
     });
 }
 
@@ -82,9 +82,8 @@ ZAVADED_API void ZAVADED_CALL closeCVLPort(int grabberNo, int portNo) {
             LogMessage(log, 2, "closeCVLPort: entering grabberNo=%d, portNo=%d\n", grabberNo,
                        portNo);
             CameraList::Current()->WithCameraOnPort(
-                portNo, [](Camera& camera) REQUIRES(camera.cameraLock, exportFrame) {
-                    camera.Close();
-                });
+                portNo,
+                [](Camera& camera) REQUIRES(camera.cameraLock, exportFrame) { camera.Close(); });
         });
     // Also after an exception, and after the wait for the grab thread.
     LogMessage(DriverLog::Instance(), 2, "closeCVLPort: leaving grabberNo=%d, portNo=%d\n",
@@ -112,16 +111,16 @@ ZAVADED_API int ZAVADED_CALL getCVLGrabRow(int grabberNo, int portNo, void* dest
             // Per row: the level is checked before anything is formatted.
             const bool traced = log.Logs(4);
             if (traced) {
-                LogMessage(log, 4, "getCVLGrabRow: entering row=%d  grabberNo=%d  portNo=%d\n",
-                           row, grabberNo, portNo);
+                LogMessage(log, 4, "getCVLGrabRow: entering row=%d  grabberNo=%d  portNo=%d\n", row,
+                           grabberNo, portNo);
             }
             // Through the camera's row slot: no registry, no camera lock.
             if (!RowSlot::CopyRow(portNo, row, destination, firstColumn, lastColumn, log)) {
                 return 0;
             }
             if (traced) {
-                LogMessage(log, 4, "getCVLGrabRow: leaving row=%d  grabberNo=%d  portNo=%d\n",
-                           row, grabberNo, portNo);
+                LogMessage(log, 4, "getCVLGrabRow: leaving row=%d  grabberNo=%d  portNo=%d\n", row,
+                           grabberNo, portNo);
             }
             return 1;
         });
@@ -134,9 +133,8 @@ ZAVADED_API int ZAVADED_CALL setCompleteCallback(int grabberNo, int portNo,
             LogMessage(log, 2, "setCompleteCallback: entering grabberNo=%d   portNo=%d\n",
                        grabberNo, portNo);
             CameraList::Current()->WithCameraOnPort(
-                portNo, [&](Camera& camera) REQUIRES(camera.cameraLock) {
-                    camera.SetCompleteCB(callback);
-                });
+                portNo, [&](Camera& camera)
+                            REQUIRES(camera.cameraLock) { camera.SetCompleteCB(callback); });
             LogMessage(log, 2, "setCompleteCallback: leaving grabberNo=%d   portNo=%d\n", grabberNo,
                        portNo);
             return 1;

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "camera/Camera.h"
 #include <memory>
+#include "camera/Camera.h"
 
 #include "log/ExportFrame.h"
 
