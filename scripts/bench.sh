@@ -15,6 +15,10 @@ build/native/bin/grab_bench --benchmark_repetitions="$repetitions" \
   --benchmark_report_aggregates_only=true --benchmark_format=json >"$out/grab.json"
 build/native/bin/ini_bench --benchmark_repetitions="$repetitions" \
   --benchmark_report_aggregates_only=true --benchmark_format=json >"$out/ini.json"
+# Camera A's grabs while another host thread opens and closes camera B in a
+# loop, every open of B held up 500 ms in ZUROpen, against A's grabs alone.
+build/native/bin/two_camera_bench --grabs "${TWO_CAMERA_GRABS:-300}" \
+  --open-delay-ms 500 >"$out/two_camera.jsonl"
 # The driver through the simulated library, then through the GigE Vision
 # library against gevcam's full-size default cameras, in a namespace of its own.
 seconds=${GIGE_SECONDS:-4}
@@ -25,7 +29,8 @@ scripts/netns.sh bash -c '
   "$0/gige_bench" --zur gige --seconds "$2" >"$1/gige.jsonl"
   kill $!' build/native/bin "$out" "$seconds"
 
-python3 - "$out/transfer.json" "$out/grab.json" "$out/ini.json" "$out/sim.jsonl" "$out/gige.jsonl" <<'PY'
+python3 - "$out/transfer.json" "$out/grab.json" "$out/ini.json" "$out/sim.jsonl" "$out/gige.jsonl" \
+  "$out/two_camera.jsonl" <<'PY'
 import json, sys
 rows = {}
 for path in sys.argv[1:4]:
@@ -80,4 +85,23 @@ print("doCVLGrab to callback, median of single grabs, GigE Vision against simula
 for g, s in zip(gige, sim):
     print(f"  {g['camera'].rsplit('-', 1)[0]:<12} {g['latency_median_ms']:6.1f} ms against "
           f"{s['latency_median_ms']:6.1f} ms: {g['latency_median_ms'] / s['latency_median_ms']:.2f} x")
+idle, busy = cameras(sys.argv[6])
+period_ms = idle["frame_period_us"] / 1000
+print(f"camera A, a grab every frame period ({period_ms:.1f} ms), while camera B is opened and closed "
+      f"in a loop ({busy['opens_of_b']} opens of 500 ms), against B idle:")
+def held_up(name, goal=None):
+    r = busy[name] / idle[name] if min(busy["grabs"], idle["grabs"]) > 0 else float("inf")
+    verdict = "(no goal)" if goal is None else f"(goal <= {goal})  " + ("ok" if r <= goal else "ABOVE GOAL")
+    print(f"  doCVLGrab to callback, {name[:-3].replace('p99', '99th percentile'):<15} "
+          f"{busy[name]:9.1f} us against {idle[name]:7.1f} us: {r:7.2f} x  {verdict}")
+held_up("median_us")
+held_up("p99_us", 2)
+stall = busy["row_stall_us"] / idle["frame_period_us"] if busy["grabs"] > busy["timeouts"] else float("inf")
+print(f"  longest getCVLGrabRow {busy['row_stall_us'] / 1000:9.3f} ms ({idle['row_stall_us'] / 1000:.3f} ms "
+      f"with B idle): {stall:.3f} frame periods   (goal <= 1)  " + ("ok" if stall <= 1 else "ABOVE GOAL"))
+for phase in (idle, busy):
+    if phase["grabs"] < phase["requested"] or phase["timeouts"] or phase["failures"]:
+        print(f"  with B {phase['phase']}: {phase['grabs']} of {phase['requested']} grabs within the "
+              f"time limit, {phase['timeouts']} without a callback within 2 s, "
+              f"{phase['failures']} refused grabs or rows")
 PY
