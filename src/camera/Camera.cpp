@@ -84,15 +84,6 @@ const std::uint8_t* Camera::GetLine(int line) const {
     return dest != nullptr ? dest->GetLine(line) : nullptr;
 }
 
-bool Camera::CopyLine(int line, void* target, std::size_t bytes) const {
-    const std::uint8_t* source = GetLine(line);
-    if (source == nullptr) {
-        return false;
-    }
-    transfer->CopyLine(source, target, bytes);
-    return true;
-}
-
 ZURColorConvMode Camera::ConversionMode() const {
     return transfer ? transfer->GetConversion().mode : ZURColorConvMode{};
 }

@@ -94,9 +94,6 @@ class Camera {
 
     // Image buffers and line access.
     const std::uint8_t* GetLine(int line) const REQUIRES(cameraLock);
-    // Copies bytes of a destination line into target, never while the grab
-    // thread writes the image; false when there is no such line.
-    bool CopyLine(int line, void* target, std::size_t bytes) const REQUIRES(cameraLock);
     ImageBuffer* ZazeBuffer() const REQUIRES(cameraLock) {
         return transfer ? transfer->zazeBuffer.get() : nullptr;
     }

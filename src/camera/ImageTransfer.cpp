@@ -37,11 +37,6 @@ void ImageTransfer::CloseConversion() {
     }
 }
 
-void ImageTransfer::CopyLine(const std::uint8_t* line, void* target, std::size_t bytes) const {
-    const platform::MutexLock lock(destLock);
-    std::memcpy(target, line, bytes);
-}
-
 bool ImageTransfer::CopyImageToVantixBuffer() {
     if (!zazeBuffer || zazeBuffer->Data() == nullptr || !tempBuffer || !destBuffer) {
         return false;

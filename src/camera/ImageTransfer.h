@@ -52,10 +52,6 @@ class ImageTransfer {
     // Zaze buffer into the destination buffer. False, with a message, when
     // that cannot be done.
     bool CopyImageToVantixBuffer() EXCLUDES(conversionLock, destLock);
-    // Copies bytes of a destination line to target while no image is written
-    // into it; line points into the destination buffer.
-    void CopyLine(const std::uint8_t* line, void* target, std::size_t bytes) const
-        EXCLUDES(destLock);
 
   private:
     bool ConvertColor() EXCLUDES(conversionLock, destLock);
