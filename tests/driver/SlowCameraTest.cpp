@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <ostream>
 #include <thread>
 #include <vector>
 
@@ -30,6 +31,9 @@ struct SlowCall {
     bool bOpenFirst;
     std::function<void()> export_;
 };
+void PrintTo(const SlowCall& call, std::ostream* out) {
+    *out << call.zurCall;
+}
 
 class SlowCamera : public testing::TestWithParam<SlowCall> {};
 
