@@ -366,6 +366,7 @@ const char* const kZurCalls[] = {
     "ZURIsoAlloc", "ZURIsoStart", "ZURIsoStop", "ZURIsoRelease", "ZURImageReq",
     "ZURImageCompleteWait", "ZURAbortImageReqAll", "ZURGetList", "ZURSetStructVersion"};
 // clang-format on
+const char* const kSlowCalls[] = {"ZUROpen", "ZURClose", "ZURGetList", "ZURGigESetRegister"};
 
 class Host {
   public:
@@ -644,6 +645,12 @@ class Host {
                 }
                 break;
             case 1:
+                // A slow camera or network: short enough that the bounds on
+                // a close and a finalize hold, long enough to overlap with
+                // other cameras' calls.
+                ZURSimSetDelay(kSlowCalls[Pick(std::size(kSlowCalls))],
+                               Pick(3) == 0 ? 0 : static_cast<std::uint32_t>(Pick(150)));
+                break;
             case 2:
             case 3:
                 ZURSimFailNext(kZurCalls[Pick(std::size(kZurCalls))], 0);
@@ -837,6 +844,7 @@ bool RunSeed(unsigned seed, const Options& options) {
     setDebugMsgProc(nullptr);
     for (const char* call : kZurCalls) {
         ZURSimFailNext(call, 0);
+        ZURSimSetDelay(call, 0);
     }
     ZURSimFailNext("ZURClose", 0);
     // A host's finalize may have been the last one while ZUR refused closes;
