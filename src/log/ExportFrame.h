@@ -10,7 +10,10 @@
 //    ZUR is called; initialize and finalize are serialised by the lifecycle
 //    lock. Each camera is under its own lock, so exports on different
 //    cameras never wait for each other. A lookup lets go of the registry
-//    lock before it takes a camera's: no thread holds two driver locks.
+//    lock before it takes a camera's, so the two are never held together;
+//    the lifecycle lock comes before either, a camera's before its row
+//    slot's, and the locks of the log, the INI file and refused handles
+//    come last.
 // 2. The host's code never runs under a driver lock, since the host may call
 //    an export from it or wait for another thread that does. Every export
 //    runs in an export frame; locks are taken only inside one, and what runs
