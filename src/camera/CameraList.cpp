@@ -9,7 +9,15 @@
 #include "camera/DriverError.h"
 #include "platform/NoDestructor.h"
 
-constinit platform::Mutex registryLock;
+namespace {
+
+// Never destroyed: a grab thread of a host that exits without finalize may
+// still call an export from its callback.
+platform::NoDestructor<platform::Mutex> registryMutex;
+
+}  // namespace
+
+platform::Mutex& registryLock = *registryMutex;
 
 namespace {
 

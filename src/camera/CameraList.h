@@ -12,7 +12,7 @@
 
 // Which cameras exist and by what name: held only for lookups, never while
 // ZUR is called and never together with a camera's lock.
-extern platform::Mutex registryLock;
+extern platform::Mutex& registryLock;
 
 // The registry of the cameras found at start-up: a process-wide singleton
 // that owns one Camera per attached camera of a supported model and finds

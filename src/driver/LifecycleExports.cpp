@@ -4,6 +4,7 @@
 #include "driver/ExportPolicy.h"
 #include "platform/Clock.h"
 #include "platform/Mutex.h"
+#include "platform/NoDestructor.h"
 
 namespace {
 
@@ -13,7 +14,8 @@ constexpr int kPortCount = 20;
 
 // initialize and finalize run one at a time; the cameras' exports do not
 // wait for them, but for the registry lock at most.
-constinit platform::Mutex lifecycleLock;
+platform::NoDestructor<platform::Mutex> lifecycleMutex;
+platform::Mutex& lifecycleLock = *lifecycleMutex;
 
 }  // namespace
 
