@@ -7,8 +7,9 @@
 // row by row. Each grab gives one latency sample, doCVLGrab to callback;
 // the slowest getCVLGrabRow call of the phase is its row stall. Phase "idle":
 // camera B is closed. Phase "busy": another host thread opens B on port 1
-// and closes it again, in a loop, while every ZUROpen takes D ms. One JSON
-// object per phase on standard output.
+// and closes it again, in a loop, while every ZUROpen takes D ms. The phases
+// take turns in rounds, so that the stalls of a shared machine fall on both
+// alike. One JSON object per phase on standard output.
 #include <algorithm>
 #include <atomic>
 #include <bit>
@@ -96,6 +97,16 @@ struct Phase {
     int timeouts = 0;
     int failures = 0;  // refused grabs and row reads
 };
+
+// Adds a round's samples to its phase.
+void Merge(Phase& into, const Phase& round) {
+    into.latenciesUs.insert(into.latenciesUs.end(), round.latenciesUs.begin(),
+                            round.latenciesUs.end());
+    std::sort(into.latenciesUs.begin(), into.latenciesUs.end());
+    into.rowStallUs = std::max(into.rowStallUs, round.rowStallUs);
+    into.timeouts += round.timeouts;
+    into.failures += round.failures;
+}
 
 // Twice the time the grabs take when nothing holds them up, and a little more.
 Clock::duration PhaseLimit(int grabs, Clock::duration period) {
@@ -207,39 +218,45 @@ int main(int argc, char** argv) {
     const double periodUs = rate >= 1 && rate <= 1000 ? 1e6 / rate : 1e6 / 30;
     const auto period = std::chrono::duration_cast<Clock::duration>(
         std::chrono::duration<double, std::micro>(periodUs));
-    // A phase's last grab may run over its limit, and the end of B's loop
-    // waits for one more open.
-    const auto stageLimit = PhaseLimit(grabs, period) + kCallbackLimit +
-                            2 * std::chrono::milliseconds(openDelayMs) + 10s;
-    watchdog.Allow(stageLimit);
-
-    Print("idle", MeasureA(grabs, size[0], size[1], period), grabs, periodUs, 0);
-
-    watchdog.Allow(stageLimit);
-    ZURSimSetDelay("ZUROpen", openDelayMs);
-    std::atomic<bool> stop{false};
-    int opensOfB = 0;  // both read once the loop has ended
+    constexpr int kRounds = 5;
+    Phase idle;
+    Phase busy;
+    int opensOfB = 0;  // read once each round's loop has ended
     int failedOpensOfB = 0;
-    // B's loop ends by itself with A's phase at the latest: a driver that
-    // lets B's opens starve A's calls must not keep A's phase from ending.
-    const auto endOfB = Clock::now() + PhaseLimit(grabs, period);
-    std::thread loopOverB([&] {
-        for (int i = 0; i < kMaxOpensOfB && !stop.load() && Clock::now() < endOfB; ++i) {
-            int sizeB[2];
-            if (openCVLPort(0, 1, nameB.c_str(), sizeB) == 1) {
-                ++opensOfB;
-                closeCVLPort(0, 1);
-            } else {
-                ++failedOpensOfB;
+    for (int round = 0; round < kRounds; ++round) {
+        const int share = grabs / kRounds + (round < grabs % kRounds ? 1 : 0);
+        // A phase's last grab may run over its limit, and the end of B's
+        // loop waits for one more open.
+        const auto stageLimit = PhaseLimit(share, period) + kCallbackLimit +
+                                2 * std::chrono::milliseconds(openDelayMs) + 10s;
+        watchdog.Allow(stageLimit);
+        Merge(idle, MeasureA(share, size[0], size[1], period));
+
+        watchdog.Allow(stageLimit);
+        ZURSimSetDelay("ZUROpen", openDelayMs);
+        std::atomic<bool> stop{false};
+        // B's loop ends by itself with A's phase at the latest: a driver that
+        // lets B's opens starve A's calls must not keep A's phase from ending.
+        const auto endOfB = Clock::now() + PhaseLimit(share, period);
+        std::thread loopOverB([&] {
+            for (int i = 0; i < kMaxOpensOfB && !stop.load() && Clock::now() < endOfB; ++i) {
+                int sizeB[2];
+                if (openCVLPort(0, 1, nameB.c_str(), sizeB) == 1) {
+                    ++opensOfB;
+                    closeCVLPort(0, 1);
+                } else {
+                    ++failedOpensOfB;
+                }
             }
-        }
-    });
-    // A's samples start once B's first open is under way.
-    std::this_thread::sleep_for(20ms);
-    const Phase busy = MeasureA(grabs, size[0], size[1], period);
-    stop = true;
-    loopOverB.join();
-    ZURSimSetDelay("ZUROpen", 0);
+        });
+        // A's samples start once B's first open is under way.
+        std::this_thread::sleep_for(20ms);
+        Merge(busy, MeasureA(share, size[0], size[1], period));
+        stop = true;
+        loopOverB.join();
+        ZURSimSetDelay("ZUROpen", 0);
+    }
+    Print("idle", idle, grabs, periodUs, 0);
     Print("busy", busy, grabs, periodUs, opensOfB);
     if (failedOpensOfB > 0) {
         std::fprintf(stderr, "two_camera_bench: %d opens of %s failed\n", failedOpensOfB,
