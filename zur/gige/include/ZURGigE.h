@@ -9,7 +9,7 @@
  * Environment:
  *   ZUR_GIGE_DISCOVERY    which cameras ZURGetList lists and ZUROpen opens:
  *                         IPv4 addresses (127.0.0.2), networks
- *                         (192.168.10.0/24) and interface names (eth1),
+ *                         (127.0.0.0/24) and interface names (eth1),
  *                         separated by commas or blanks. Unset: every camera
  *                         that answers Aravis's discovery broadcast. An
  *                         item that is none of these fails both calls with
