@@ -220,6 +220,26 @@ std::uint32_t WithEvenLostCamera(std::uint32_t handle, Body&& body) {
     return usable != ZUR_ERROR_NONE ? usable : error;
 }
 
+// Runs access on each address and value of a register record, in order; a
+// refused register ends the call, as on the wire.
+template <typename Access>
+int32_t EachRegister(uint32_t camera, ZURRegisterRecord* record, Access access) {
+    return Run([&] {
+        return WithCamera(camera, [&](Camera& device) -> std::uint32_t {
+            if (!ValidRecord(record)) {
+                return ZUR_ERROR_INVALID_ARGUMENT;
+            }
+            for (uint32_t i = 0; i < record->count; ++i) {
+                if (const std::uint32_t error = access(device, record->address[i], record->data[i]);
+                    error != ZUR_ERROR_NONE) {
+                    return error;
+                }
+            }
+            return ZUR_ERROR_NONE;
+        });
+    });
+}
+
 }  // namespace
 
 extern "C" {
@@ -306,39 +326,14 @@ ZUR_API int32_t ZURClose(uint32_t camera) {
 }
 
 ZUR_API int32_t ZURGigESetRegister(uint32_t camera, ZURRegisterRecord* record) {
-    return Run([&] {
-        return WithCamera(camera, [&](Camera& device) -> std::uint32_t {
-            if (!ValidRecord(record)) {
-                return ZUR_ERROR_INVALID_ARGUMENT;
-            }
-            // In order; a refused register ends the call, as on the wire.
-            for (uint32_t i = 0; i < record->count; ++i) {
-                if (const std::uint32_t error =
-                        device.WriteRegister(record->address[i], record->data[i]);
-                    error != ZUR_ERROR_NONE) {
-                    return error;
-                }
-            }
-            return ZUR_ERROR_NONE;
-        });
+    return EachRegister(camera, record, [](Camera& device, uint32_t address, uint32_t& data) {
+        return device.WriteRegister(address, data);
     });
 }
 
 ZUR_API int32_t ZURGigEGetRegister(uint32_t camera, ZURRegisterRecord* record) {
-    return Run([&] {
-        return WithCamera(camera, [&](Camera& device) -> std::uint32_t {
-            if (!ValidRecord(record)) {
-                return ZUR_ERROR_INVALID_ARGUMENT;
-            }
-            for (uint32_t i = 0; i < record->count; ++i) {
-                if (const std::uint32_t error =
-                        device.ReadRegister(record->address[i], record->data[i]);
-                    error != ZUR_ERROR_NONE) {
-                    return error;
-                }
-            }
-            return ZUR_ERROR_NONE;
-        });
+    return EachRegister(camera, record, [](Camera& device, uint32_t address, uint32_t& data) {
+        return device.ReadRegister(address, data);
     });
 }
 

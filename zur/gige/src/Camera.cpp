@@ -165,53 +165,43 @@ bool Camera::HasFeature(const char* feature) {
     return arv_device_get_feature(device.get(), feature) != nullptr;
 }
 
-std::uint32_t Camera::GetInteger(const char* feature, std::int64_t& value) {
+template <typename Call>
+std::uint32_t Camera::OnFeature(const char* feature, Call call) {
     if (!HasFeature(feature)) {
         return ZUR_ERROR_NOT_SUPPORTED;
     }
     GErrorSlot error;
-    const gint64 read = arv_device_get_integer_feature_value(device.get(), feature, error.Out());
+    call(error.Out());
     if (error) {
         return Failed(error, feature);
     }
-    value = read;
     return ZUR_ERROR_NONE;
+}
+
+std::uint32_t Camera::GetInteger(const char* feature, std::int64_t& value) {
+    return OnFeature(feature, [&](GError** error) {
+        const gint64 read = arv_device_get_integer_feature_value(device.get(), feature, error);
+        if (*error == nullptr) {
+            value = read;
+        }
+    });
 }
 
 std::uint32_t Camera::SetInteger(const char* feature, std::int64_t value) {
-    if (!HasFeature(feature)) {
-        return ZUR_ERROR_NOT_SUPPORTED;
-    }
-    GErrorSlot error;
-    arv_device_set_integer_feature_value(device.get(), feature, value, error.Out());
-    if (error) {
-        return Failed(error, feature);
-    }
-    return ZUR_ERROR_NONE;
+    return OnFeature(feature, [&](GError** error) {
+        arv_device_set_integer_feature_value(device.get(), feature, value, error);
+    });
 }
 
 std::uint32_t Camera::SetEnumeration(const char* feature, const char* entry) {
-    if (!HasFeature(feature)) {
-        return ZUR_ERROR_NOT_SUPPORTED;
-    }
-    GErrorSlot error;
-    arv_device_set_string_feature_value(device.get(), feature, entry, error.Out());
-    if (error) {
-        return Failed(error, feature);
-    }
-    return ZUR_ERROR_NONE;
+    return OnFeature(feature, [&](GError** error) {
+        arv_device_set_string_feature_value(device.get(), feature, entry, error);
+    });
 }
 
 std::uint32_t Camera::Execute(const char* command) {
-    if (!HasFeature(command)) {
-        return ZUR_ERROR_NOT_SUPPORTED;
-    }
-    GErrorSlot error;
-    arv_device_execute_command(device.get(), command, error.Out());
-    if (error) {
-        return Failed(error, command);
-    }
-    return ZUR_ERROR_NONE;
+    return OnFeature(
+        command, [&](GError** error) { arv_device_execute_command(device.get(), command, error); });
 }
 
 std::uint32_t Camera::GetImageInfo(ZURImageInfo& info) {
@@ -300,16 +290,25 @@ std::uint32_t Camera::SetGeometry(const ZURImagePosition& position) {
     return error;
 }
 
-std::uint32_t Camera::GetMode(ZURCameraMode& mode) {
+std::uint32_t Camera::CurrentPixelFormat(PixelFormatInfo& format) {
     std::int64_t pixelFormat = 0;
     if (const std::uint32_t error = GetInteger("PixelFormat", pixelFormat);
         error != ZUR_ERROR_NONE) {
         return error;
     }
-    const std::optional<PixelFormatInfo> format =
+    const std::optional<PixelFormatInfo> described =
         DescribePixelFormat(static_cast<std::uint32_t>(pixelFormat));
-    if (!format) {
+    if (!described) {
         return ZUR_ERROR_NOT_SUPPORTED;
+    }
+    format = *described;
+    return ZUR_ERROR_NONE;
+}
+
+std::uint32_t Camera::GetMode(ZURCameraMode& mode) {
+    PixelFormatInfo format;
+    if (const std::uint32_t error = CurrentPixelFormat(format); error != ZUR_ERROR_NONE) {
+        return error;
     }
     // A camera without standard modes is never in one.
     std::int64_t standard = 0;
@@ -321,7 +320,7 @@ std::uint32_t Camera::GetMode(ZURCameraMode& mode) {
     }
     mode = ZURCameraMode{};
     mode.standardMode = standard != 0 ? 1u : 0u;
-    mode.colorFilter = format->filter;
+    mode.colorFilter = format.filter;
     return ZUR_ERROR_NONE;
 }
 
@@ -367,17 +366,11 @@ std::uint32_t Camera::BandAdjust(std::int32_t adjust, std::int32_t level) {
 }
 
 std::uint32_t Camera::DataDepth(std::uint32_t& depth) {
-    std::int64_t pixelFormat = 0;
-    if (const std::uint32_t error = GetInteger("PixelFormat", pixelFormat);
-        error != ZUR_ERROR_NONE) {
+    PixelFormatInfo format;
+    if (const std::uint32_t error = CurrentPixelFormat(format); error != ZUR_ERROR_NONE) {
         return error;
     }
-    const std::optional<PixelFormatInfo> format =
-        DescribePixelFormat(static_cast<std::uint32_t>(pixelFormat));
-    if (!format) {
-        return ZUR_ERROR_NOT_SUPPORTED;
-    }
-    depth = format->depth;
+    depth = format.depth;
     return ZUR_ERROR_NONE;
 }
 

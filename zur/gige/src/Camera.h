@@ -20,6 +20,7 @@
 #include <string>
 
 #include "GObjectPtr.h"
+#include "PixelFormat.h"
 #include "Settings.h"
 #include "Stream.h"
 #include "ZUR.h"
@@ -69,11 +70,18 @@ class Camera {
   private:
     // A failed Aravis call's ZUR error; a silent camera is lost from then on.
     std::uint32_t Failed(const GErrorSlot& error, const char* what);
+    // Runs call, which reports through a GError, on a feature the camera
+    // has; NOT_SUPPORTED when it has none.
+    template <typename Call>
+    std::uint32_t OnFeature(const char* feature, Call call);
     std::uint32_t GetInteger(const char* feature, std::int64_t& value);
     std::uint32_t SetInteger(const char* feature, std::int64_t value);
     std::uint32_t SetEnumeration(const char* feature, const char* entry);
     std::uint32_t Execute(const char* command);
     bool HasFeature(const char* feature);
+    // What the camera's PixelFormat stands for; NOT_SUPPORTED for a format
+    // this library does not know.
+    std::uint32_t CurrentPixelFormat(PixelFormatInfo& format);
     std::uint32_t ApplyGeometry(std::int64_t offsetX, std::int64_t offsetY, std::int64_t width,
                                 std::int64_t height);
     void ReleaseObjects(GObjectPtr<ArvStream> stream, bool withDevice);
