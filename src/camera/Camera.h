@@ -81,8 +81,6 @@ class Camera {
     int Port() const { return control->port.load(std::memory_order_relaxed); }
     int Width() const REQUIRES(cameraLock) { return width; }
     int Height() const REQUIRES(cameraLock) { return height; }
-    // Bytes of one line of the destination image.
-    int LineBytes() const REQUIRES(cameraLock) { return width * (pixelSize / 8); }
     ParamSet& Params() REQUIRES(cameraLock) { return params; }
     const ParamSet& Params() const REQUIRES(cameraLock) { return params; }
     // The family's definition and the INI file's values: what the next open

@@ -164,49 +164,30 @@ std::shared_ptr<Camera> CameraList::Register(const ZURCameraRecord& record) {
 
 bool CameraList::IsCameraAvailable(const char* name) const {
     LogMessage(log, 3, "CameraList::IsCameraAvailable:  name=%s\n", TextOrNull(name));
-    if (name == nullptr) {
-        return false;
-    }
-    const platform::MutexLock hold(registryLock);
-    for (const auto& camera : cameras) {
-        if (camera->Name() == name) {
-            return true;
-        }
-    }
-    return false;
+    return Named(name) != nullptr;
 }
 
 std::shared_ptr<Camera> CameraList::GetByName(const char* name) const {
     LogMessage(log, 3, "CameraList::GetByName: entering %s\n", TextOrNull(name));
-    if (name != nullptr) {
-        std::shared_ptr<Camera> found;
-        {
-            const platform::MutexLock hold(registryLock);
-            for (const auto& camera : cameras) {
-                if (camera->Name() == name) {
-                    found = camera;
-                    break;
-                }
-            }
-        }
-        if (found) {
-            LogMessage(log, 3, "CameraList::GetByName: leaving %s\n", name);
-            return found;
-        }
+    std::shared_ptr<Camera> found = Named(name);
+    if (!found) {
+        NotFoundByName(name);
     }
-    NotFoundByName(name);
+    LogMessage(log, 3, "CameraList::GetByName: leaving %s\n", name);
+    return found;
 }
 
-std::shared_ptr<Camera> CameraList::GetByPort(int portNo) const {
-    std::array<std::shared_ptr<Camera>, kMaxCameras> candidates;
-    const std::size_t count = OnPort(portNo, candidates);
-    for (std::size_t i = 0; i < count; ++i) {
-        const platform::MutexLock hold(candidates[i]->cameraLock);
-        if (candidates[i]->IsOpen() && candidates[i]->Port() == portNo) {
-            return candidates[i];
+std::shared_ptr<Camera> CameraList::Named(const char* name) const {
+    if (name == nullptr) {
+        return nullptr;
+    }
+    const platform::MutexLock hold(registryLock);
+    for (const auto& camera : cameras) {
+        if (camera->Name() == name) {
+            return camera;
         }
     }
-    NotFoundOnPort(portNo);
+    return nullptr;
 }
 
 std::size_t CameraList::OnPort(int portNo,

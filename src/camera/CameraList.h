@@ -48,10 +48,8 @@ class CameraList {
     // driver's lifecycle lock).
     bool Init() EXCLUDES(registryLock) REQUIRES(exportFrame);
     bool IsCameraAvailable(const char* name) const EXCLUDES(registryLock);
-    // Raise DriverError when no camera matches. A camera found on a port may
-    // have been closed since the lookup: exports use WithCameraOnPort.
+    // Raises DriverError when no camera matches.
     std::shared_ptr<Camera> GetByName(const char* name) const EXCLUDES(registryLock);
-    std::shared_ptr<Camera> GetByPort(int portNo) const EXCLUDES(registryLock);
     // A new array of the cameras' names ending with a null pointer; frees the
     // array of the previous call.
     char** GetConfigNames() EXCLUDES(registryLock);
@@ -94,6 +92,8 @@ class CameraList {
   private:
     std::shared_ptr<Camera> Register(const ZURCameraRecord& record) REQUIRES(exportFrame);
     void Add(const std::vector<std::shared_ptr<Camera>>& found) EXCLUDES(registryLock);
+    // The camera of that name, or none.
+    std::shared_ptr<Camera> Named(const char* name) const EXCLUDES(registryLock);
     // The cameras whose port is portNo as the lookup reads it, in registry
     // order.
     std::size_t OnPort(int portNo, std::array<std::shared_ptr<Camera>, kMaxCameras>& found) const

@@ -15,6 +15,11 @@ using testing_support::JournalOf;
 
 namespace {
 
+// The camera open on a port, as the exports find it.
+Camera* OnPort(int port) {
+    return CameraList::Current()->WithCameraOnPort(port, [](Camera& camera) { return &camera; });
+}
+
 std::vector<std::string> ConfigNames() {
     std::vector<std::string> names;
     char** array = getCVLCameraConfigNames();
@@ -137,7 +142,7 @@ TEST(CameraList, LookupsAreExactAndRaiseTheDriversError) {
     EXPECT_TRUE(session.Log().Contains(
         "CameraList::GetByName: ERROR: could not find camera xcg-u100e-4660\n"));
 
-    EXPECT_THROW(cameras->GetByPort(5), DriverError);
+    EXPECT_THROW(OnPort(5), DriverError);
     EXPECT_TRUE(
         session.Log().Contains("CameraList::GetByPort: ERROR: could not find camera on port 5\n"));
 
@@ -146,15 +151,15 @@ TEST(CameraList, LookupsAreExactAndRaiseTheDriversError) {
     int size[2] = {0, 0};
     EXPECT_EQ(openCVLPort(0, 5, "XCG-U100E-4660", size), 0);
     EXPECT_EQ(cameras->GetByName("XCG-U100E-4660")->Port(), -1);
-    EXPECT_THROW(cameras->GetByPort(5), DriverError);
-    EXPECT_THROW(cameras->GetByPort(-1), DriverError);
+    EXPECT_THROW(OnPort(5), DriverError);
+    EXPECT_THROW(OnPort(-1), DriverError);
 }
 
 TEST(CameraList, FirstCameraInRegistryOrderWinsAPort) {
     DriverSession session({{"XCG-U100E", 1}, {"XCG-U100E", 2}});
     session.Open("XCG-U100E-2", 3);
     Camera& first = session.Open("XCG-U100E-1", 3);
-    EXPECT_EQ(CameraList::Current()->GetByPort(3).get(), &first);
+    EXPECT_EQ(OnPort(3), &first);
 }
 
 }  // namespace
