@@ -98,8 +98,7 @@ if [ "$emulation" = 1 ]; then
   version=$(dpkg-query -W -f='${Version}' qemu-user-static 2>/dev/null || true)
   if ! installed qemu-user-static || ! dpkg --compare-versions "$version" ge 1:8; then
     need_qemu=1
-    if ! grep -qs -- "$backports" /etc/apt/sources.list /etc/apt/sources.list.d/*.list \
-        /etc/apt/sources.list.d/*.sources; then
+    if ! "$(dirname "$0")/apt-mirror.sh" "$backports" >/dev/null; then
       need_backports=1
       todo+=("add the $backports suite to apt's sources")
     fi
@@ -144,18 +143,9 @@ if [ "$need_arch" = 1 ]; then
   "${as_root[@]}" dpkg --add-architecture i386
 fi
 if [ "$need_backports" = 1 ]; then
-  # The same mirror as the system's own entry for the release.
-  source_file=/etc/apt/sources.list.d/debian.sources
-  uri=$(awk -v suite="$codename" '
-    /^[[:space:]]*$/ { if (found && uri != "") { print uri; exit } found = 0; uri = ""; next }
-    /^URIs:/ { uri = $2 }
-    /^Suites:/ { for (i = 2; i <= NF; ++i) if ($i == suite) found = 1 }
-    END { if (found && uri != "") print uri }' "$source_file" 2>/dev/null | head -n 1)
-  if [ -z "$uri" ]; then
-    uri=$(awk -v suite="$codename" '$1 == "deb" { for (i = 2; i < NF; ++i)
-            if ($(i + 1) == suite && $i !~ /^\[/) { print $i; exit } }' /etc/apt/sources.list 2>/dev/null)
-  fi
-  if [ -z "$uri" ]; then
+  # The same mirror as the system's own entry for the release, in either of
+  # apt's source layouts.
+  if ! uri=$("$(dirname "$0")/apt-mirror.sh" "$codename"); then
     echo "scripts/setup.sh: no apt source for $codename found to take the mirror from" >&2
     exit 1
   fi

@@ -2,15 +2,17 @@
 # Runs the tests of the built win64 and win32 flavours under Wine, the two side
 # by side: their Wines have prefixes and servers of their own. Within each, the
 # tests run one at a time, since programs overlapping in one Wine session can
-# keep each other's output open. Needs a display (run it under xvfb-run).
+# keep each other's output open; the programs, and the tests in each, run in
+# random order. Needs a display (run it under xvfb-run).
 set -uo pipefail
 cd "$(dirname "$0")/.."
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+export GTEST_SHUFFLE=${GTEST_SHUFFLE:-1}
 
 pids=()
 for flavour in win64 win32; do
-  ctest --test-dir "build/$flavour" --output-on-failure >"build/$flavour/ctest.log" 2>&1 &
+  ctest --test-dir "build/$flavour" --output-on-failure --schedule-random >"build/$flavour/ctest.log" 2>&1 &
   pids+=($!)
 done
 failed=0

@@ -64,8 +64,15 @@ void CameraList::ReleaseInstance() {
         const platform::MutexLock hold(registryLock);
         released = std::move(Instance());
     }
+    // The teardown is logged as the destructor's, around Destroy. It happens
+    // here rather than in the destructor: an export may still hold the
+    // registry for a moment, and the cameras must be closed before the last
+    // finalize returns.
     if (released) {
+        LogMessage(released->log, 2, "CameraList::~CameraList: entering\n");
         released->Destroy();
+        LogMessage(released->log, 2, "CameraList::~CameraList: leaving\n");
+        released->tornDown = true;
     }
 }
 
@@ -76,8 +83,10 @@ bool CameraList::IsSupportedModel(const std::string& model) {
 CameraList::CameraList() : log(DriverLog::Instance()) {}
 
 CameraList::~CameraList() {
-    LogMessage(log, 2, "CameraList::~CameraList: entering\n");
-    LogMessage(log, 2, "CameraList::~CameraList: leaving\n");
+    if (!tornDown) {
+        LogMessage(log, 2, "CameraList::~CameraList: entering\n");
+        LogMessage(log, 2, "CameraList::~CameraList: leaving\n");
+    }
 }
 
 bool CameraList::Init() {

@@ -106,4 +106,8 @@ class CameraList {
     // Init's, which runs one at a time.
     ZURCameraList zurList = {};
     DriverLog& log;
+    // Set by ReleaseInstance once it has logged the teardown, before it lets
+    // go of its reference; the last reference's release orders it before the
+    // destructor, on whichever thread that runs.
+    bool tornDown = false;
 };

@@ -41,6 +41,15 @@ ZAVADED_API int ZAVADED_CALL openCVLPort(int grabberNo, int portNo, const char* 
                        grabberNo, TextOrNull(cameraName));
             return 0;
         }
+        // Callbacks never name a port below 0, so a camera opened on one
+        // would never call back.
+        if (portNo < 0) {
+            LogMessage(log, 1,
+                       "openCVLPort: ERROR: port %d is negative, and a negative port cannot be "
+                       "told from no port (-1), grabberNo=%d, cameraName=%s\n",
+                       portNo, grabberNo, TextOrNull(cameraName));
+            return 0;
+        }
         if (IsUndefinedCamera(cameraName)) {
             LogMessage(log, 1,
                        "openCVLPort: ERROR: undefined camera, grabberNo=%d, portNo=%d, "

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "CallbackRecorder.h"
 #include "SimulatedDriver.h"
@@ -114,10 +115,12 @@ TEST(GrabThread, ClosingDuringContinuousGrabbingStopsCleanly) {
 
 TEST(GrabThread, CompleteCallbackChangesAreLogged) {
     OpenCamera open;
+    // The setter's own message: the grab thread logs on its own meanwhile.
     const auto messageAfter = [&](CompleteCallback callback) {
         open.session.Log().Clear();
         open.camera.SetCompleteCB(callback);
-        return open.session.Log().Messages().back();
+        const std::vector<std::string> messages = open.session.Log().MessagesOfThisThread();
+        return messages.empty() ? std::string() : messages.back();
     };
     const auto other = [](int, int) {};
     EXPECT_EQ(messageAfter(nullptr),

@@ -1,7 +1,9 @@
 // The start-up exports: reference counting, the banner and the frame.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "LogCapture.h"
 #include "SimulatedDriver.h"
@@ -50,6 +52,28 @@ TEST_F(Lifecycle, OnlyTheFirstInitializeEnumerates) {
     EXPECT_EQ(getCVLNoOfSupportedCameras(), 1);
     EXPECT_EQ(finalize(), 1);
     EXPECT_EQ(getCVLNoOfSupportedCameras(), 0);
+}
+
+// The registry's teardown reads as its destructor running Destroy, also
+// with a camera open that Destroy closes.
+TEST_F(Lifecycle, TheLastFinalizeLogsTheRegistrysTeardownInOrder) {
+    ASSERT_EQ(initialize(nullptr, &LogCapture::MessageProcForTest), 1);
+    int size[2];
+    ASSERT_EQ(openCVLPort(0, 0, "XCG-U100E-4660", size), 1);
+    DriverLog::Instance().SetLogLevel(2);  // the open took the camera's level
+    capture.Clear();
+    ASSERT_EQ(finalize(), 1);
+    std::vector<int> order;
+    for (const char* line :
+         {"finalize: entering, refcount=1\n", "CameraList::~CameraList: entering\n",
+          "CameraList::Destroy: entering\n", "Camera::Close: entering\n",
+          "CameraList::Destroy: leaving\n", "CameraList::~CameraList: leaving\n",
+          "finalize: leaving, refcount=0\n"}) {
+        EXPECT_EQ(capture.Count(line), 1) << line;
+        order.push_back(capture.IndexOf(line));
+    }
+    EXPECT_TRUE(std::is_sorted(order.begin(), order.end())) << ::testing::PrintToString(order);
+    EXPECT_EQ(ZURSimOpenDeviceCount(), 0);
 }
 
 TEST_F(Lifecycle, UnmatchedFinalizeKeepsTheCountAtZero) {

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "CallbackRecorder.h"
@@ -43,6 +44,29 @@ TEST(OpenPort, UndefinedNamesAreRefusedWithoutALookup) {
     EXPECT_EQ(openCVLPort(0, 1, nullptr, size), 0);
     EXPECT_TRUE(session.Log().Contains(
         "openCVLPort: ERROR: undefined camera, grabberNo=0, portNo=1, cameraName=(null)\n"));
+}
+
+// A negative port cannot be told from "no port" (-1), which is what a
+// completion callback never names: a camera opened on one would never call
+// back. Each is refused before anything is opened.
+TEST(OpenPort, NegativePortsAreRefused) {
+    DriverSession session({{"XCG-V60E", 2}});
+    const std::vector<std::pair<int, std::string>> cases = {
+        {-1, "openCVLPort: ERROR: port -1 stands for no port, grabberNo=0, cameraName=XCG-V60E-2\n"},
+        {-7, "openCVLPort: ERROR: port -7 is negative, and a negative port cannot be told from no "
+             "port (-1), grabberNo=0, cameraName=XCG-V60E-2\n"},
+        {-2147483647 - 1, "openCVLPort: ERROR: port -2147483648 is negative, and a negative port "
+                          "cannot be told from no port (-1), grabberNo=0, cameraName=XCG-V60E-2\n"},
+    };
+    for (const auto& [port, message] : cases) {
+        int size[2] = {7, 7};
+        EXPECT_EQ(openCVLPort(0, port, kMono, size), 0) << port;
+        EXPECT_EQ(size[0], 0);
+        EXPECT_EQ(size[1], 0);
+        EXPECT_TRUE(session.Log().Contains(message)) << port;
+        EXPECT_FALSE(session.CameraNamed(kMono).IsOpen()) << port;
+        EXPECT_EQ(ZURSimOpenDeviceCount(), 0) << port;
+    }
 }
 
 TEST(OpenPort, UnknownNamesAndMissingSizeAreRefused) {

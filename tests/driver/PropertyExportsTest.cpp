@@ -214,7 +214,7 @@ TEST_F(Properties, AnEmptyPortAndBadArgumentsAreRefused) {
     EXPECT_EQ(getProperty(0, 9, "Exposure", &value), 0);
     EXPECT_EQ(value, 42);
     EXPECT_EQ(
-        session.Log().Messages(),
+        session.Log().MessagesOfThisThread(),
         (std::vector<std::string>{"CameraList::GetByPort: ERROR: could not find camera on port 9\n",
                                   "--EXCEPTION caught at getProperty\n"}));
     EXPECT_EQ(getProperty(0, 0, nullptr, &value), 0);

@@ -530,6 +530,10 @@ class Host {
         const int opened = openCVLPort(0, port, text, sizeOut);
         book.busy.fetch_sub(1);
         if (opened == 1) {
+            if (port < 0) {
+                Violation("openCVLPort(%d) succeeded on a negative port", port);
+                return;
+            }
             if (camera >= cameras.size() || size[0] <= 0 || size[1] <= 0) {
                 Violation("openCVLPort(%d) succeeded with size %d x %d", port, size[0], size[1]);
                 return;

@@ -17,6 +17,7 @@ namespace {
 struct Captured {
     std::mutex lock;
     std::vector<std::string> callbackTexts;  // prefix, message, prefix, message, ...
+    std::vector<std::thread::id> callbackThreads;  // one per message: the thread that logged it
     // Each message reaches the callback as two calls, prefix then text, on
     // the thread that logged it; threads may interleave their pairs. The
     // prefixes wait here rather than in a thread_local string: under mingw, a
@@ -32,6 +33,7 @@ Captured& TheCaptured() {
 }
 std::mutex& captureLock = TheCaptured().lock;
 std::vector<std::string>& callbackTexts = TheCaptured().callbackTexts;
+std::vector<std::thread::id>& callbackThreads = TheCaptured().callbackThreads;
 std::map<std::thread::id, std::string>& pendingPrefixes = TheCaptured().pendingPrefixes;
 std::vector<std::string>& debugTexts = TheCaptured().debugTexts;
 platform::LocalTime fixedTime;
@@ -65,6 +67,7 @@ void LogCapture::MessageProcForTest(const char* text) {
     }
     callbackTexts.push_back(std::move(pending->second));
     callbackTexts.push_back(std::move(received));
+    callbackThreads.push_back(std::this_thread::get_id());
     pendingPrefixes.erase(pending);
 }
 
@@ -95,6 +98,17 @@ std::vector<std::string> LogCapture::Messages() const {
     std::vector<std::string> messages;
     for (std::size_t i = 1; i < callbackTexts.size(); i += 2) {
         messages.push_back(callbackTexts[i]);
+    }
+    return messages;
+}
+
+std::vector<std::string> LogCapture::MessagesOfThisThread() const {
+    std::lock_guard<std::mutex> lock(captureLock);
+    std::vector<std::string> messages;
+    for (std::size_t i = 0; i < callbackThreads.size(); ++i) {
+        if (callbackThreads[i] == std::this_thread::get_id()) {
+            messages.push_back(callbackTexts[2 * i + 1]);
+        }
     }
     return messages;
 }
@@ -131,6 +145,7 @@ int LogCapture::IndexOf(const std::string& text) const {
 void LogCapture::Clear() {
     std::lock_guard<std::mutex> lock(captureLock);
     callbackTexts.clear();
+    callbackThreads.clear();
     debugTexts.clear();
 }
 

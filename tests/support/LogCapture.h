@@ -21,6 +21,9 @@ class LogCapture {
 
     // Messages that reached the host callback, without their prefixes.
     std::vector<std::string> Messages() const;
+    // The messages that the calling thread logged: an export's own, without
+    // what a grab thread logged meanwhile.
+    std::vector<std::string> MessagesOfThisThread() const;
     // Prefixes that reached the host callback, one per message.
     std::vector<std::string> Prefixes() const;
     // Texts that reached the debugger output.

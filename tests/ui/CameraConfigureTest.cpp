@@ -208,7 +208,7 @@ TEST_F(CameraConfigure, ExportReturnsOneForOkAndZeroOtherwise) {
 
     capture.Clear();
     EXPECT_EQ(configureCamera(nullptr, "XCG-V60E-999"), 0);
-    EXPECT_EQ(capture.Messages(),
+    EXPECT_EQ(capture.MessagesOfThisThread(),
               (std::vector<std::string>{
                   "configureCamera: entering cameraName=XCG-V60E-999\n",
                   "configureCamera: ERROR: cannot find camera by name: XCG-V60E-999\n"}));
