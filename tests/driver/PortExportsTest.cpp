@@ -52,11 +52,14 @@ TEST(OpenPort, UndefinedNamesAreRefusedWithoutALookup) {
 TEST(OpenPort, NegativePortsAreRefused) {
     DriverSession session({{"XCG-V60E", 2}});
     const std::vector<std::pair<int, std::string>> cases = {
-        {-1, "openCVLPort: ERROR: port -1 stands for no port, grabberNo=0, cameraName=XCG-V60E-2\n"},
-        {-7, "openCVLPort: ERROR: port -7 is negative, and a negative port cannot be told from no "
-             "port (-1), grabberNo=0, cameraName=XCG-V60E-2\n"},
-        {-2147483647 - 1, "openCVLPort: ERROR: port -2147483648 is negative, and a negative port "
-                          "cannot be told from no port (-1), grabberNo=0, cameraName=XCG-V60E-2\n"},
+        {-1,
+         "openCVLPort: ERROR: port -1 stands for no port, grabberNo=0, cameraName=XCG-V60E-2\n"},
+        {-7,
+         "openCVLPort: ERROR: port -7 is negative, and a negative port cannot be told from no "
+         "port (-1), grabberNo=0, cameraName=XCG-V60E-2\n"},
+        {-2147483647 - 1,
+         "openCVLPort: ERROR: port -2147483648 is negative, and a negative port "
+         "cannot be told from no port (-1), grabberNo=0, cameraName=XCG-V60E-2\n"},
     };
     for (const auto& [port, message] : cases) {
         int size[2] = {7, 7};

@@ -16,7 +16,7 @@ namespace {
 // exits without cleanup may still log while the statics go.
 struct Captured {
     std::mutex lock;
-    std::vector<std::string> callbackTexts;  // prefix, message, prefix, message, ...
+    std::vector<std::string> callbackTexts;        // prefix, message, prefix, message, ...
     std::vector<std::thread::id> callbackThreads;  // one per message: the thread that logged it
     // Each message reaches the callback as two calls, prefix then text, on
     // the thread that logged it; threads may interleave their pairs. The
