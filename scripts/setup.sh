@@ -157,7 +157,16 @@ fi
 if [ ${#missing[@]} -gt 0 ] || [ "$need_arch" = 1 ] || [ "$need_backports" = 1 ] ||
     [ "$need_qemu" = 1 ]; then
   say "apt-get update"
-  "${apt[@]}" update -qq
+  # A mirror caught mid-sync serves an index of the wrong size for a minute
+  # or so: try again before going on with what apt has.
+  for try in 1 2 3 4; do
+    "${apt[@]}" update -qq && break
+    if [ "$try" = 4 ]; then
+      say "apt-get update still fails; going on with the indexes apt has"
+    else
+      sleep $((try * 15))
+    fi
+  done
 fi
 if [ ${#missing[@]} -gt 0 ]; then
   say "installing ${missing[*]}"
