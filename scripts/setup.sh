@@ -163,6 +163,7 @@ if [ ${#missing[@]} -gt 0 ] || [ "$need_arch" = 1 ] || [ "$need_backports" = 1 ]
     "${apt[@]}" update -qq && break
     if [ "$try" = 4 ]; then
       say "apt-get update still fails; going on with the indexes apt has"
+      update_failed=1
     else
       sleep $((try * 15))
     fi
@@ -170,7 +171,18 @@ if [ ${#missing[@]} -gt 0 ] || [ "$need_arch" = 1 ] || [ "$need_backports" = 1 ]
 fi
 if [ ${#missing[@]} -gt 0 ]; then
   say "installing ${missing[*]}"
-  "${apt[@]}" install -qq "${missing[@]}" >/dev/null
+  if ! "${apt[@]}" install -qq "${missing[@]}" >/dev/null; then
+    [ "${update_failed:-0}" = 1 ] || exit 100
+    # An index that did not arrive (seen: the security suite's i386 one)
+    # leaves one architecture with newer versions than the other, and
+    # Multi-Arch packages must match: take both from the release's own suite.
+    say "installing again with the security suite below the release"
+    prefs=$(mktemp)
+    printf 'Package: *\nPin: release l=Debian-Security\nPin-Priority: 100\n' >"$prefs"
+    chmod 644 "$prefs"
+    "${apt[@]}" -o Dir::Etc::Preferences="$prefs" install -qq "${missing[@]}" >/dev/null
+    rm -f "$prefs"
+  fi
 fi
 if [ "$need_qemu" = 1 ]; then
   say "installing qemu-user-static from $backports"
