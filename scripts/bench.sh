@@ -59,6 +59,7 @@ print("colour conversion of a 2448 x 2048 frame, as a multiple of memcpy of its 
 cost("Demosaic", "MemcpyMonoImage", 5)
 cost("DemosaicSse2", "MemcpyMonoImage")      # what a processor without AVX2 runs
 cost("DemosaicPortable", "MemcpyMonoImage")  # what one without SSE2 runs
+cost("SpreadColour", "MemcpyMonoImage")      # the floor: the raw frame read, four bytes a pixel written
 cost("ColourFrame", "MemcpyMonoImage")       # the grab thread's whole work: conversion and pack
 grab, wake = rows["GrabLatency"], rows["EventWakeUp"]
 print("latency from doCVLGrab to the callback, 1000 grabs, fast simulated camera (64 x 120):")
