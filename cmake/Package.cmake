@@ -6,7 +6,7 @@
 #
 # Linux: a Debian package of what cmake --install installs (cmake/Install.cmake),
 # zavaded_<version>_<architecture>.deb, its dependencies found by
-# dpkg-shlibdeps.
+# dpkg-shlibdeps, clean by lintian (scripts/check-deb.sh).
 set(CPACK_PACKAGE_NAME ZavaDED)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_STRIP_FILES ON)
@@ -23,16 +23,38 @@ else()
   set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
   set(CPACK_DEBIAN_PACKAGE_NAME zavaded)
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-  set(CPACK_DEBIAN_PACKAGE_MAINTAINER "ZavaDED maintainers")
+  set(ZAVADED_DEB_MAINTAINER "ZavaDED maintainers <zavaded@zaze.example>"
+      CACHE STRING "Maintainer of the Debian packages, as in packaging/debian/changelog")
+  set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${ZAVADED_DEB_MAINTAINER})
   set(CPACK_DEBIAN_PACKAGE_SECTION libs)
-  set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
-      "CVL camera driver for Zaze XCG GigE cameras, with simulated and GigE Vision ZUR libraries")
-  set(CPACK_PACKAGE_DESCRIPTION
-      "libZavaDED.so, the CVL driver module that machine-vision hosts load, with two ZUR\n libraries: simulated cameras (the default) and real GigE Vision cameras through Aravis;\n zgrab, a host that grabs images, and gevcam, simulated cameras served over GigE Vision.")
-  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-  # The libraries are ours; dpkg-shlibdeps must not look for packages of them.
-  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS
-      ${CMAKE_BINARY_DIR}/bin ${CMAKE_BINARY_DIR}/bin/gige)
+  set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+  set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "CVL camera driver for Zaze XCG GigE cameras")
+  # The synopsis is the summary; the lines below it are the description.
+  set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
+      "libZavaDED.so is the CVL driver module that machine-vision hosts load, with
+two ZUR libraries: simulated cameras (the default) and real GigE Vision
+cameras through Aravis. zgrab grabs images through the driver; gevcam serves
+the simulated cameras over GigE Vision on loopback addresses.")
+  # The ldconfig trigger rather than maintainer scripts; no file is a
+  # configuration file.
+  set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${PROJECT_SOURCE_DIR}/packaging/debian/triggers)
+  set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+  # Dependencies from dpkg-shlibdeps on the built files (cmake/DebDepends.cmake):
+  # CPack's own run would make it write ldconfig calls into maintainer
+  # scripts beside the trigger.
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS OFF)
+  set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/cmake/DebDepends.cmake)
+  set(CPACK_ZAVADED_PRIVATE_DIRS ${CMAKE_BINARY_DIR}/bin ${CMAKE_BINARY_DIR}/bin/gige)
+  # The built files as they lie in the build tree (CPackConfig.cmake takes no
+  # generator expressions).
+  set(bin ${CMAKE_BINARY_DIR}/bin)
+  set(CPACK_ZAVADED_RUNTIME_FILES ${bin}/libZavaDED.so ${bin}/libZUR.so ${bin}/zgrab)
+  if(TARGET ZUR_gige)
+    list(APPEND CPACK_ZAVADED_RUNTIME_FILES ${bin}/gige/libZUR.so)
+  endif()
+  if(TARGET gevcam)
+    list(APPEND CPACK_ZAVADED_RUNTIME_FILES ${bin}/gevcam)
+  endif()
   set(CPACK_COMPONENTS_ALL runtime)
   set(CPACK_DEB_COMPONENT_INSTALL OFF)
 endif()

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Checks the Debian package of the Linux build: its name, version and
-# dependencies, exactly the files it promises, and that what it installs
-# runs: zgrab on the simulated cameras, and zgrab through the GigE Vision
-# library on gevcam's cameras inside a network namespace holding only
-# loopback.
+# dependencies, exactly the files it promises, lintian (no error and no
+# warning that is not overridden with its reason), the changelog's version,
+# and that what it installs runs: zgrab on the simulated cameras, and zgrab
+# through the GigE Vision library on gevcam's cameras inside a network
+# namespace holding only loopback.
 #   scripts/check-deb.sh [zavaded_<version>_<arch>.deb]
 #       unpacks it into a temporary folder and runs it from there (CI);
 #   scripts/check-deb.sh --fresh-bookworm [DEB]
@@ -34,13 +35,29 @@ depends=$(dpkg-deb --field "$deb" Depends)
 for needed in libaravis-0.8-0 libgtk-3-0 libstdc++6; do
   case $depends in *"$needed"*) ;; *) fail "does not depend on $needed: $depends" ;; esac
 done
+multiarch=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
+lib=./usr/lib/$multiarch
 files=$(dpkg-deb --fsys-tarfile "$deb" | tar -t | grep -v '/$' | sort)
 expected=$(printf '%s\n' ./usr/bin/gevcam ./usr/bin/zgrab ./usr/include/ZavaDED.h \
-  ./usr/lib/libZavaDED.so ./usr/lib/pkgconfig/zavaded.pc ./usr/lib/zavaded/gige/libZUR.so \
-  ./usr/lib/zavaded/sim/libZUR.so ./usr/share/doc/zavaded/INTEGRATING.md \
-  ./usr/share/doc/zavaded/README.md | sort)
+  "$lib/libZavaDED.so" "$lib/pkgconfig/zavaded.pc" "$lib/zavaded/gige/libZUR.so" \
+  "$lib/zavaded/sim/libZUR.so" ./usr/share/doc/zavaded/INTEGRATING.md \
+  ./usr/share/doc/zavaded/README.md ./usr/share/doc/zavaded/changelog.gz \
+  ./usr/share/doc/zavaded/copyright ./usr/share/lintian/overrides/zavaded \
+  ./usr/share/man/man1/gevcam.1.gz ./usr/share/man/man1/zgrab.1.gz | sort)
 [ "$files" = "$expected" ] || fail "files differ from the expected ones:
 $(diff <(echo "$expected") <(echo "$files") || true)"
+
+# Errors fail, and so does every warning that no override explains.
+if command -v lintian >/dev/null; then
+  lintian_status=0
+  lintian_out=$(lintian --fail-on error,warning "$deb" 2>&1) || lintian_status=$?
+  [ "$lintian_status" -eq 0 ] || fail "lintian: $(grep -v 'root privileges' <<<"$lintian_out")"
+else
+  fail "lintian is not installed (scripts/setup.sh deb)"
+fi
+changelog_version=$(dpkg-parsechangelog -l packaging/debian/changelog -S Version)
+[ "$changelog_version" = "$version" ] ||
+  fail "packaging/debian/changelog is at $changelog_version, the project at $version"
 
 # What a user does after installing: grab from the simulated cameras, then
 # from gevcam's cameras through the GigE Vision library. $1 is the root.
@@ -67,9 +84,16 @@ if [ "$fresh" = 0 ]; then
   root=$(mktemp -d)
   trap 'rm -rf "$root"' EXIT
   dpkg-deb -x "$deb" "$root"
-  # pkg-config finds the file where it was unpacked, relative to itself.
-  [ "$(PKG_CONFIG_PATH=$root/usr/lib/pkgconfig pkg-config --variable=includedir zavaded)" -ef \
-    "$root/usr/include" ] || fail "zavaded.pc does not point at the unpacked header"
+  # The file names the installed paths, plainly; a sysroot reaches the unpacked ones.
+  pc_flags=$(PKG_CONFIG_SYSROOT_DIR=$root PKG_CONFIG_PATH=$root/usr/lib/$multiarch/pkgconfig \
+    pkg-config --cflags --libs zavaded)
+  [ "$(echo $pc_flags)" = "-I$root/usr/include -L$root/usr/lib/$multiarch -lZavaDED" ] ||
+    fail "zavaded.pc gives: $pc_flags"
+  # Installed programs find the driver by their own place, not by a run path.
+  for program in zgrab gevcam; do
+    ! readelf -d "$root/usr/bin/$program" | grep -q 'R.*PATH' ||
+      fail "$program carries a run path: $(readelf -d "$root/usr/bin/$program" | grep 'R.*PATH')"
+  done
   if [ "$(id -u)" -eq 0 ]; then
     bash -c "$smoke_test" smoke "$root" || fail "the unpacked package does not run"
   else
