@@ -1,4 +1,4 @@
-# Read by cpack (CPACK_PROJECT_CONFIG_FILE): the Debian package's Depends,
+# Read by cpack (CPACK_PROJECT_CONFIG_FILE): the Debian packages' Depends,
 # from dpkg-shlibdeps on the built files. Our own libraries are in the
 # private folders and need no package.
 if(NOT CPACK_GENERATOR STREQUAL "DEB")
@@ -27,4 +27,10 @@ function(zavaded_shlibdeps files result)
   set(${result} "${out}" PARENT_SCOPE)
 endfunction()
 
-zavaded_shlibdeps("${CPACK_ZAVADED_RUNTIME_FILES}" CPACK_DEBIAN_PACKAGE_DEPENDS)
+zavaded_shlibdeps("${CPACK_ZAVADED_RUNTIME_FILES}" CPACK_DEBIAN_RUNTIME_PACKAGE_DEPENDS)
+list(FIND CPACK_COMPONENTS_ALL gtk gtk_index)
+if(gtk_index GREATER -1)
+  # The module runs on the driver's sheet objects: only the same build fits.
+  zavaded_shlibdeps("${CPACK_ZAVADED_GTK_FILES}" gtk_depends)
+  set(CPACK_DEBIAN_GTK_PACKAGE_DEPENDS "zavaded (= ${CPACK_PACKAGE_VERSION}), ${gtk_depends}")
+endif()

@@ -1,7 +1,8 @@
 # Installation on Linux, as a library: the driver and its header, both ZUR
 # libraries (the simulated one, which the driver uses by default, and the
 # GigE Vision one), zgrab, gevcam, their manual pages and a pkg-config file,
-# in the multiarch library folder. Each ZUR library keeps its folder,
+# in the multiarch library folder (component runtime); the GTK dialog module
+# in zavaded/ there, which the driver looks for (component gtk). Each ZUR library keeps its folder,
 # zavaded/sim/ and zavaded/gige/ in the library folder; the driver's run path
 # names zavaded/sim/, and LD_LIBRARY_PATH set to zavaded/gige/ (or zgrab
 # --zur gige) makes it use the other.
@@ -60,3 +61,10 @@ install(FILES README.md docs/INTEGRATING.md packaging/debian/copyright
         DESTINATION ${ZAVADED_DOC_DIR} COMPONENT runtime)
 install(FILES packaging/debian/zavaded.lintian-overrides
         DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides RENAME zavaded COMPONENT runtime)
+
+if(TARGET ZavaDED-gtk)
+  set_target_properties(ZavaDED-gtk PROPERTIES INSTALL_RPATH "")
+  install(TARGETS ZavaDED-gtk LIBRARY DESTINATION ${ZAVADED_ZUR_DIR} COMPONENT gtk)
+  install(FILES packaging/debian/copyright ${PROJECT_BINARY_DIR}/compressed/changelog.gz
+          DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/zavaded-gtk COMPONENT gtk)
+endif()
