@@ -56,7 +56,8 @@ install(CODE "
 " COMPONENT runtime)
 install(FILES ${PROJECT_BINARY_DIR}/zavaded.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig
         COMPONENT runtime)
-install(FILES README.md docs/INTEGRATING.md packaging/debian/copyright
+# The README for those who installed the package; the developer's stays in the tree.
+install(FILES packaging/README.md docs/INTEGRATING.md packaging/debian/copyright
               ${PROJECT_BINARY_DIR}/compressed/changelog.gz
         DESTINATION ${ZAVADED_DOC_DIR} COMPONENT runtime)
 install(FILES packaging/debian/zavaded.lintian-overrides

@@ -214,13 +214,23 @@ else
     awk '$1 == "ii" { n++; kb += $2 } END { printf "%d %d\n", n, kb }'; }
   in_root apt-get update -qq || fail "apt cannot reach the mirror"
   read -r packages_before kb_before <<<"$(installed)"
+  # What it would bring without the packages that it and its dependencies
+  # recommend (iproute2; GLib's data and MIME database), from apt's plan.
+  read -r lean_packages lean_kb <<<"$(in_root sh -c 'apt-get install -s --no-install-recommends \
+    /tmp/zavaded.deb | sed -n "s/^Inst \([^ ]*\) .*/\1/p" | while read -r p; do
+      echo "$(apt-cache show --no-all-versions "$p" 2>/dev/null |
+        sed -n "s/^Installed-Size: //p") $p"; done |
+    awk "{ n++; kb += \$1 } END { printf \"%d %d\\n\", n, kb }"')"
   # As a user installs it: with the packages it recommends.
   in_root apt-get install -y -qq /tmp/zavaded.deb >/dev/null ||
     fail "apt cannot install zavaded into a fresh bookworm"
   read -r packages_after kb_after <<<"$(installed)"
-  awk -v n=$((packages_after - packages_before)) -v kb=$((kb_after - kb_before)) 'BEGIN {
-    printf "check-deb: the headless core brings %d packages, %.1f MB installed " \
-           "(%.2f of the 216 MB and 126 packages with GTK linked)\n", n, kb / 1024, kb / 1024 / 216 }'
+  awk -v n=$((packages_after - packages_before)) -v kb=$((kb_after - kb_before)) \
+    -v ln="$lean_packages" -v lkb="$lean_kb" 'BEGIN {
+    printf "check-deb: the headless core brings %d packages, %.1f MB installed, %.2f of the " \
+           "216 MB (126 packages) of the package that linked GTK;\n", n, kb / 1024, kb / 1024 / 216
+    printf "check-deb: without recommended packages %d packages, %.1f MB, %.2f of its " \
+           "177 MB (110 packages)\n", ln, lkb / 1024, lkb / 1024 / 177 }'
   window_packages=$(in_root dpkg-query -W -f '${Package}\n' |
     grep -E '^(libgtk|libgdk|libx11|libxcb|libwayland|xserver|libdbus)' || true)
   [ -z "$window_packages" ] || fail "the core brought window-system packages:" $window_packages
