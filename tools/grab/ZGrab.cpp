@@ -227,7 +227,7 @@ struct OpenCamera {
     int bytesPerPixel = 1;
     std::vector<unsigned char> image;
     int framesRead = 0;
-    Clock::time_point started;
+    Clock::time_point firstRead;  // the rate counts from the first frame on
 };
 
 std::string FileName(const std::string& name) {
@@ -356,7 +356,6 @@ std::vector<OpenCamera> OpenCameras(const DriverLibrary& driver, const Options& 
 void Grab(const DriverLibrary& driver, const Options& options, std::vector<OpenCamera>& cameras) {
     std::filesystem::create_directories(options.outputPath);
     for (OpenCamera& camera : cameras) {
-        camera.started = Clock::now();
         if (options.continuous) {
             driver.setProperty(0, camera.port, "continuous", 1);
         }
@@ -373,10 +372,18 @@ void Grab(const DriverLibrary& driver, const Options& options, std::vector<OpenC
                                          std::to_string(options.timeoutMs) + " ms");
             }
             ReadImage(driver, camera);
-            const double seconds =
-                std::chrono::duration<double>(Clock::now() - camera.started).count();
-            std::printf("%s: frame %d/%d, %.1f frames per second\n", camera.name.c_str(), frame,
-                        options.frames, seconds > 0 ? camera.framesRead / seconds : 0.0);
+            // One frame makes no rate; then the frames after the first over
+            // the time since it, which leaves out the start's latency.
+            const Clock::time_point now = Clock::now();
+            if (camera.framesRead == 1) {
+                camera.firstRead = now;
+                std::printf("%s: frame %d/%d\n", camera.name.c_str(), frame, options.frames);
+            } else {
+                const double seconds =
+                    std::chrono::duration<double>(now - camera.firstRead).count();
+                std::printf("%s: frame %d/%d, %.1f frames per second\n", camera.name.c_str(), frame,
+                            options.frames, seconds > 0 ? (camera.framesRead - 1) / seconds : 0.0);
+            }
             if (options.saveAll) {
                 WriteImage(camera, options, frame, true);
             }
