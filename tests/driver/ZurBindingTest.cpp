@@ -85,23 +85,44 @@ std::vector<BindingCase> Cases() {
     return {
 #ifdef _WIN32
         {"Default", "", "", true, "ZUR library " + bin + "ZUR.dll"},
-        {"Missing", bin + "absent\\ZUR.dll", "", false,
-         "ERROR: ZUR: cannot load " + bin +
-             "absent\\ZUR.dll (chosen by ZAVADED_ZUR): Windows error 126; no cameras"},
+            {"Missing", bin + "absent\\ZUR.dll", "", false,
+             "ERROR: ZUR: cannot load " + bin +
+                 "absent\\ZUR.dll (chosen by ZAVADED_ZUR): Windows error 126; no cameras"},
 #else
         {"Default", "", "", true, "ZUR library " + bin + "sim/libZUR.so"},
-        {"Simulated", "sim", "", true, "(chosen by ZAVADED_ZUR=sim)"},
-        {"Path", bin + "libZUR.so", "", true,
-         "ZUR library " + bin + "libZUR.so: simulated cameras"},
-        {"Missing", bin + "absent/libZUR.so", "", false,
-         "ERROR: ZUR: cannot load " + bin + "absent/libZUR.so (chosen by ZAVADED_ZUR): "},
-        {"BareName", "libZUR.so", "", false,
-         "ERROR: ZUR: ZAVADED_ZUR=libZUR.so: sim, gige or a path to a libZUR.so"},
+            {"Simulated", "sim", "", true, "(chosen by ZAVADED_ZUR=sim)"},
+            {"Path", bin + "libZUR.so", "", true,
+             "ZUR library " + bin + "libZUR.so: simulated cameras"},
+            {"Missing", bin + "absent/libZUR.so", "", false,
+             "ERROR: ZUR: cannot load " + bin + "absent/libZUR.so (chosen by ZAVADED_ZUR): "},
+            {"BareName", "libZUR.so", "", false,
+             "ERROR: ZUR: ZAVADED_ZUR=libZUR.so: sim, gige or a path to a libZUR.so"},
 #endif
-        {"Short", bin + kShortLibrary, "", false,
-         "ERROR: ZUR: " + bin + kShortLibrary + " lacks ZURBandAdjust; no cameras"},
-        {"UnknownConvention", "", "fastcall", false,
-         "ERROR: ZUR: ZAVADED_ZUR_CALL: ZUR_CALL=fastcall is neither cdecl nor stdcall"},
+            {"Short", bin + kShortLibrary, "", false,
+             "ERROR: ZUR: " + bin + kShortLibrary + " lacks ZURBandAdjust; no cameras"},
+#if ZAVADED_ZUR_TWO_CONVENTIONS && ZAVADED_TEST_ZUR_DECORATED
+            // The decoration tells the convention, whatever the setting says.
+            {"DecoratedNames", "", "cdecl", true,
+             "ZUR library " + bin + "ZUR.dll, decorated __stdcall names: simulated cameras"},
+#elif ZAVADED_ZUR_TWO_CONVENTIONS && ZAVADED_TEST_ZUR_STDCALL
+            {"MatchingSetting", "", "", true,
+             "ZUR library " + bin + "ZUR.dll, undecorated __stdcall names: simulated cameras"},
+            // Called as __cdecl, every call would leave its arguments on the stack.
+            {"WrongConvention", "", "cdecl", false,
+             "ERROR: ZUR: " + bin +
+                 "ZUR.dll: ZURSetStructVersion is __stdcall but the driver is set to __cdecl "
+                 "(ZAVADED_ZUR_CALL): set ZUR_CALL=stdcall; no cameras"},
+#elif ZAVADED_ZUR_TWO_CONVENTIONS
+            {"MatchingSetting", "", "cdecl", true,
+             "ZUR library " + bin + "ZUR.dll, undecorated __cdecl names: simulated cameras"},
+            // Called as __stdcall, every call would take its arguments twice off the stack.
+            {"WrongConvention", "", "stdcall", false,
+             "ERROR: ZUR: " + bin +
+                 "ZUR.dll: ZURSetStructVersion is __cdecl but the driver is set to __stdcall "
+                 "(ZAVADED_ZUR_CALL): set ZUR_CALL=cdecl; no cameras"},
+#endif
+            {"UnknownConvention", "", "fastcall", false,
+             "ERROR: ZUR: ZAVADED_ZUR_CALL: ZUR_CALL=fastcall is neither cdecl nor stdcall"},
     };
 }
 
