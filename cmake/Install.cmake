@@ -2,11 +2,10 @@
 # libraries (the simulated one, which the driver uses by default, and the
 # GigE Vision one), zgrab, gevcam and a pkg-config file. Each ZUR library
 # keeps its folder, zavaded/sim/ and zavaded/gige/ in the library folder;
-# the driver's run path names zavaded/sim/, and LD_LIBRARY_PATH set to
-# zavaded/gige/ (or zgrab --zur gige) makes it use the other.
+# the driver loads the one that ZAVADED_ZUR or ZUR= in
+# /etc/zavaded/zavaded.conf chooses (cmake/zavaded.conf; default sim).
 set(ZAVADED_ZUR_DIR ${CMAKE_INSTALL_LIBDIR}/zavaded)
 
-set_target_properties(ZavaDED PROPERTIES INSTALL_RPATH "$ORIGIN/zavaded/sim")
 install(TARGETS ZavaDED LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT runtime)
 install(FILES include/ZavaDED.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT runtime)
 install(TARGETS ZUR LIBRARY DESTINATION ${ZAVADED_ZUR_DIR}/sim COMPONENT runtime)

@@ -1,7 +1,8 @@
 # Release packages (scripts/package.sh).
 #
 # Windows i686: the package for integrators of the 32-bit driver, the DLL,
-# its header, its module-definition file and the integrator's guide, in
+# its header, its module-definition file, the integrator's guide and the
+# tool that reads a camera maker's ZUR.dll (scripts/check-zur-dll.sh), in
 # ZavaDED-<version>-win32.zip.
 #
 # Linux: a Debian package of what cmake --install installs (cmake/Install.cmake),
@@ -15,6 +16,7 @@ if(WIN32)
           ARCHIVE DESTINATION lib COMPONENT devel EXCLUDE_FROM_ALL)
   install(FILES include/ZavaDED.h src/driver/ZavaDED.def docs/INTEGRATING.md
           DESTINATION . COMPONENT driver)
+  install(PROGRAMS scripts/check-zur-dll.sh DESTINATION . COMPONENT driver)
   set(CPACK_GENERATOR ZIP)
   set(CPACK_PACKAGE_FILE_NAME ZavaDED-${PROJECT_VERSION}-win32)
   set(CPACK_COMPONENTS_ALL driver)

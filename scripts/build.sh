@@ -8,8 +8,8 @@
 #           under 32-bit Wine
 #   win32-stdcall-decorated, win32-stdcall-undecorated
 #           win32 with the simulated ZUR.dll in another form (__stdcall,
-#           exported as _ZUROpen@12 or as ZUROpen), and the programs that
-#           test the driver against it
+#           exported as _ZUROpen@12 or as ZUROpen); only ZUR.dll is built,
+#           the driver and the test programs are win32's
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -38,7 +38,8 @@ case "$flavour" in
   # the programs that test the driver against it.
   win32-stdcall-decorated|win32-stdcall-undecorated)
     options=(-DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
-             -DZAVADED_ZUR_FORM="${flavour#win32-}") ;;
+             -DZAVADED_ZUR_FORM="${flavour#win32-}")
+    TARGETS=${TARGETS:-ZUR} ;;
   *) echo "unknown flavour: $flavour" >&2; exit 2 ;;
 esac
 

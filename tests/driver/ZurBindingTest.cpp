@@ -2,6 +2,7 @@
 // logged, and a library that cannot be had leaves no camera, never another.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -85,46 +86,56 @@ std::vector<BindingCase> Cases() {
     return {
 #ifdef _WIN32
         {"Default", "", "", true, "ZUR library " + bin + "ZUR.dll"},
-            {"Missing", bin + "absent\\ZUR.dll", "", false,
-             "ERROR: ZUR: cannot load " + bin +
-                 "absent\\ZUR.dll (chosen by ZAVADED_ZUR): Windows error 126; no cameras"},
+        {"Missing", bin + "absent\\ZUR.dll", "", false,
+         "ERROR: ZUR: cannot load " + bin +
+             "absent\\ZUR.dll (chosen by ZAVADED_ZUR): Windows error 126; no cameras"},
 #else
         {"Default", "", "", true, "ZUR library " + bin + "sim/libZUR.so"},
-            {"Simulated", "sim", "", true, "(chosen by ZAVADED_ZUR=sim)"},
-            {"Path", bin + "libZUR.so", "", true,
-             "ZUR library " + bin + "libZUR.so: simulated cameras"},
-            {"Missing", bin + "absent/libZUR.so", "", false,
-             "ERROR: ZUR: cannot load " + bin + "absent/libZUR.so (chosen by ZAVADED_ZUR): "},
-            {"BareName", "libZUR.so", "", false,
-             "ERROR: ZUR: ZAVADED_ZUR=libZUR.so: sim, gige or a path to a libZUR.so"},
+        {"Simulated", "sim", "", true, "(chosen by ZAVADED_ZUR=sim)"},
+        {"Path", bin + "libZUR.so", "", true,
+         "ZUR library " + bin + "libZUR.so: simulated cameras"},
+        {"Missing", bin + "absent/libZUR.so", "", false,
+         "ERROR: ZUR: cannot load " + bin + "absent/libZUR.so (chosen by ZAVADED_ZUR): "},
+        {"BareName", "libZUR.so", "", false,
+         "ERROR: ZUR: ZAVADED_ZUR=libZUR.so: sim, gige or a path to a libZUR.so"},
 #endif
-            {"Short", bin + kShortLibrary, "", false,
-             "ERROR: ZUR: " + bin + kShortLibrary + " lacks ZURBandAdjust; no cameras"},
-#if ZAVADED_ZUR_TWO_CONVENTIONS && ZAVADED_TEST_ZUR_DECORATED
-            // The decoration tells the convention, whatever the setting says.
-            {"DecoratedNames", "", "cdecl", true,
-             "ZUR library " + bin + "ZUR.dll, decorated __stdcall names: simulated cameras"},
-#elif ZAVADED_ZUR_TWO_CONVENTIONS && ZAVADED_TEST_ZUR_STDCALL
-            {"MatchingSetting", "", "", true,
-             "ZUR library " + bin + "ZUR.dll, undecorated __stdcall names: simulated cameras"},
-            // Called as __cdecl, every call would leave its arguments on the stack.
-            {"WrongConvention", "", "cdecl", false,
-             "ERROR: ZUR: " + bin +
-                 "ZUR.dll: ZURSetStructVersion is __stdcall but the driver is set to __cdecl "
-                 "(ZAVADED_ZUR_CALL): set ZUR_CALL=stdcall; no cameras"},
-#elif ZAVADED_ZUR_TWO_CONVENTIONS
-            {"MatchingSetting", "", "cdecl", true,
-             "ZUR library " + bin + "ZUR.dll, undecorated __cdecl names: simulated cameras"},
-            // Called as __stdcall, every call would take its arguments twice off the stack.
-            {"WrongConvention", "", "stdcall", false,
-             "ERROR: ZUR: " + bin +
-                 "ZUR.dll: ZURSetStructVersion is __cdecl but the driver is set to __stdcall "
-                 "(ZAVADED_ZUR_CALL): set ZUR_CALL=cdecl; no cameras"},
-#endif
-            {"UnknownConvention", "", "fastcall", false,
-             "ERROR: ZUR: ZAVADED_ZUR_CALL: ZUR_CALL=fastcall is neither cdecl nor stdcall"},
+        {"Short", bin + kShortLibrary, "", false,
+         "ERROR: ZUR: " + bin + kShortLibrary + " lacks ZURBandAdjust; no cameras"},
+        {"UnknownConvention", "", "fastcall", false,
+         "ERROR: ZUR: ZAVADED_ZUR_CALL: ZUR_CALL=fastcall is neither cdecl nor stdcall"},
     };
 }
+
+// The form of the simulated ZUR.dll beside the tests (scripts/test-windows.sh
+// runs them with each), called rightly and wrongly.
+std::vector<BindingCase> FormCases() {
+    if (!ZAVADED_ZUR_TWO_CONVENTIONS) {
+        return {};
+    }
+    const char* given = std::getenv("ZAVADED_TEST_ZUR_FORM");
+    const std::string form = given != nullptr && *given != '\0' ? given : "cdecl";
+    const std::string library = "ZUR library " + bin + "ZUR.dll, ";
+    if (form == "stdcall-decorated") {
+        // The decoration tells the convention, whatever the setting says.
+        return {{"DecoratedNames", "", "cdecl", true,
+                 library + "decorated __stdcall names: simulated cameras"}};
+    }
+    const bool stdcall = form == "stdcall-undecorated";
+    const std::string used = stdcall ? "__stdcall" : "__cdecl";
+    const std::string wrong = stdcall ? "__cdecl" : "__stdcall";
+    // Called the other way, every call would unbalance the stack.
+    return {{"MatchingSetting", "", "", true, library + "undecorated " + used + " names"},
+            {"WrongConvention", "", stdcall ? "cdecl" : "stdcall", false,
+             "ERROR: ZUR: " + bin + "ZUR.dll: ZURSetStructVersion is " + used +
+                 " but the driver is set to " + wrong + " (ZAVADED_ZUR_CALL): set ZUR_CALL=" +
+                 (stdcall ? "stdcall" : "cdecl") + "; no cameras"}};
+}
+
+INSTANTIATE_TEST_SUITE_P(Form, ZurBinding, ::testing::ValuesIn(FormCases()),
+                         [](const ::testing::TestParamInfo<BindingCase>& param) {
+                             return std::string(param.param.name);
+                         });
+GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(ZurBinding);
 
 INSTANTIATE_TEST_SUITE_P(Choices, ZurBinding, ::testing::ValuesIn(Cases()),
                          [](const ::testing::TestParamInfo<BindingCase>& param) {
