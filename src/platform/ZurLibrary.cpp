@@ -78,9 +78,13 @@ constexpr const char* kLibraryName = "libZUR.so";
 std::string ResolveLibrary(const ZurChoice& choice, std::string& error) {
     const std::string folder = ModuleFolder();
 #ifdef _WIN32
-    (void)error;
     if (choice.library.empty()) {
         return folder + kLibraryName;
+    }
+    // A bare name would be looked for along the DLL search path.
+    if (choice.library.find_first_of("\\/") == std::string::npos) {
+        error = choice.source + "=" + choice.library + ": the path of a ZUR.dll";
+        return {};
     }
     return choice.library;
 #else

@@ -89,6 +89,8 @@ std::vector<BindingCase> Cases() {
         {"Missing", bin + "absent\\ZUR.dll", "", false,
          "ERROR: ZUR: cannot load " + bin +
              "absent\\ZUR.dll (chosen by ZAVADED_ZUR): Windows error 126; no cameras"},
+        {"BareName", "ZUR.dll", "", false,
+         "ERROR: ZUR: ZAVADED_ZUR=ZUR.dll: the path of a ZUR.dll"},
 #else
         {"Default", "", "", true, "ZUR library " + bin + "sim/libZUR.so"},
         {"Simulated", "sim", "", true, "(chosen by ZAVADED_ZUR=sim)"},
