@@ -19,7 +19,7 @@ export GTEST_SHUFFLE=${GTEST_SHUFFLE:-1}
 form() {
   local form=$1 run=build/win32-$1/run status=0
   rm -rf "$run" && mkdir -p "$run"
-  cp build/win32/bin/*.exe build/win32/bin/*.dll "$run/"
+  cp build/win32/bin/{host_tests,camera_tests,driver_tests,stress_host}.exe build/win32/bin/*.dll "$run/"
   cp build/win32-"$form"/bin/ZUR.dll "$run/"
   [ ! -f build/win32-"$form"/bin/zavaded.conf ] || cp build/win32-"$form"/bin/zavaded.conf "$run/"
   for program in "host_tests.exe --gtest_brief=1" "camera_tests.exe --gtest_brief=1" \
