@@ -2,14 +2,13 @@
 # libraries (the simulated one, which the driver uses by default, and the
 # GigE Vision one), zgrab, gevcam, their manual pages and a pkg-config file,
 # in the multiarch library folder (component runtime); the GTK dialog module
-# in zavaded/ there, which the driver looks for (component gtk). Each ZUR library keeps its folder,
-# zavaded/sim/ and zavaded/gige/ in the library folder; the driver's run path
-# names zavaded/sim/, and LD_LIBRARY_PATH set to zavaded/gige/ (or zgrab
-# --zur gige) makes it use the other.
+# in zavaded/ there, which the driver looks for (component gtk). Each ZUR
+# library keeps its folder, zavaded/sim/ and zavaded/gige/ in the library
+# folder; the driver loads the one that ZAVADED_ZUR or ZUR= in
+# /etc/zavaded/zavaded.conf chooses (cmake/zavaded.conf; default sim).
 set(ZAVADED_ZUR_DIR ${CMAKE_INSTALL_LIBDIR}/zavaded)
 set(ZAVADED_DOC_DIR ${CMAKE_INSTALL_DATAROOTDIR}/doc/zavaded)
 
-set_target_properties(ZavaDED PROPERTIES INSTALL_RPATH "$ORIGIN/zavaded/sim")
 install(TARGETS ZavaDED LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT runtime)
 install(FILES include/ZavaDED.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT runtime)
 install(TARGETS ZUR LIBRARY DESTINATION ${ZAVADED_ZUR_DIR}/sim COMPONENT runtime)
@@ -69,3 +68,7 @@ if(TARGET ZavaDED-gtk)
   install(FILES packaging/debian/copyright ${PROJECT_BINARY_DIR}/compressed/changelog.gz
           DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/zavaded-gtk COMPONENT gtk)
 endif()
+
+# The machine-wide choice of ZUR library, commented out: a conffile, so an
+# upgrade keeps what the administrator chose.
+install(FILES cmake/zavaded.conf DESTINATION /etc/zavaded COMPONENT runtime)

@@ -1,7 +1,8 @@
 # Release packages (scripts/package.sh).
 #
 # Windows i686: the package for integrators of the 32-bit driver, the DLL,
-# its header, its module-definition file and the integrator's guide, in
+# its header, its module-definition file, the integrator's guide and the
+# tool that reads a camera maker's ZUR.dll (scripts/check-zur-dll.sh), in
 # ZavaDED-<version>-win32.zip.
 #
 # Linux: Debian packages of what cmake --install installs (cmake/Install.cmake),
@@ -16,6 +17,7 @@ if(WIN32)
           ARCHIVE DESTINATION lib COMPONENT devel EXCLUDE_FROM_ALL)
   install(FILES include/ZavaDED.h src/driver/ZavaDED.def docs/INTEGRATING.md
           DESTINATION . COMPONENT driver)
+  install(PROGRAMS scripts/check-zur-dll.sh DESTINATION . COMPONENT driver)
   set(CPACK_GENERATOR ZIP)
   set(CPACK_PACKAGE_FILE_NAME ZavaDED-${PROJECT_VERSION}-win32)
   set(CPACK_COMPONENTS_ALL driver)
@@ -44,8 +46,8 @@ the simulated cameras over GigE Vision on loopback addresses. The
 configuration dialog is in the package zavaded-gtk.")
   # ip brings up loopback in the network namespace of gevcam's recipe.
   set(CPACK_DEBIAN_RUNTIME_PACKAGE_RECOMMENDS iproute2)
-  # The ldconfig trigger rather than maintainer scripts; no file is a
-  # configuration file.
+  # The ldconfig trigger rather than maintainer scripts; CPack lists the file
+  # in /etc as the one configuration file.
   set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_EXTRA ${PROJECT_SOURCE_DIR}/packaging/debian/triggers)
   set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
   if(TARGET ZavaDED-gtk)

@@ -68,7 +68,7 @@ done
 files_of() { dpkg-deb --fsys-tarfile "$1" | tar -t | grep -v '/$' | sort; }
 lib=./usr/lib/$multiarch
 expected=$(printf '%s\n' ./usr/bin/gevcam ./usr/bin/zgrab ./usr/include/ZavaDED.h \
-  "$lib/libZavaDED.so" "$lib/pkgconfig/zavaded.pc" "$lib/zavaded/gige/libZUR.so" \
+  ./etc/zavaded/zavaded.conf "$lib/libZavaDED.so" "$lib/pkgconfig/zavaded.pc" "$lib/zavaded/gige/libZUR.so" \
   "$lib/zavaded/sim/libZUR.so" ./usr/share/doc/zavaded/INTEGRATING.md \
   ./usr/share/doc/zavaded/README.md ./usr/share/doc/zavaded/changelog.gz \
   ./usr/share/doc/zavaded/copyright ./usr/share/lintian/overrides/zavaded \

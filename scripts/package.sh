@@ -2,7 +2,8 @@
 # Builds the release packages (see cmake/Package.cmake) and prints their paths,
 # one per line:
 #   build/win32/ZavaDED-<version>-win32.zip  for integrators of the 32-bit
-#       driver: ZavaDED.dll, ZavaDED.h, ZavaDED.def and docs/INTEGRATING.md
+#       driver: ZavaDED.dll, ZavaDED.h, ZavaDED.def, docs/INTEGRATING.md and
+#       scripts/check-zur-dll.sh
 #       (scripts/check-package.sh checks it);
 #   build/native/zavaded_<version>_<architecture>.deb  the Linux build as a
 #       Debian package: the driver and its header, both ZUR libraries, zgrab,
