@@ -50,8 +50,14 @@
  *     the size of a frame); ZURIsoStart sets AcquisitionMode (Continuous, or
  *     MultiFrame with AcquisitionFrameCount) and runs AcquisitionStart;
  *     ZURIsoStop runs AcquisitionStop.
- *   - ZURImageReq hands the caller's buffer to the stream as it is (no
- *     copy). A request usually joins the stream in the middle of a frame,
+ *   - In continuous acquisition (ZURIsoStart with 0 frames) the library
+ *     keeps six buffers of its own queued in the stream, so that frames
+ *     that come while the caller is busy between two requests are kept: a
+ *     request takes the oldest kept frame newer than the last delivered,
+ *     copied into the caller's buffer, or else the next to complete. Once
+ *     the queue ran over, what it kept is dropped as stale.
+ *   - Otherwise ZURImageReq hands the caller's buffer to the stream as it
+ *     is (no copy). A request usually joins the stream in the middle of a frame,
  *     whose first packets it asks the camera for again (packet resend on,
  *     without a limit per frame); should that frame come out torn, the
  *     request takes the next one. ZURImageCompleteWait fails with

@@ -434,7 +434,8 @@ std::shared_ptr<Stream> Camera::CurrentStream() const {
 }
 
 std::uint32_t Camera::StartAcquisition(std::uint32_t frames) {
-    if (!CurrentStream()) {
+    const std::shared_ptr<Stream> current = CurrentStream();
+    if (!current) {
         return ZUR_ERROR_NOT_ALLOCATED;
     }
     if (frames == 0) {
@@ -453,6 +454,8 @@ std::uint32_t Camera::StartAcquisition(std::uint32_t frames) {
             return error;
         }
     }
+    // Buffers in the stream before the first frame comes.
+    current->QueueAhead(frames == 0);
     if (const std::uint32_t error = Execute("AcquisitionStart"); error != ZUR_ERROR_NONE) {
         return error;
     }
