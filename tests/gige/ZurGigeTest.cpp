@@ -364,5 +364,43 @@ TEST_F(ZurGige, QueuedAheadFramesSurviveStallsInOrderAndWhole) {
     }
 }
 
+// The packet size is found with test packets, within what the path carries
+// (gevcam's MTU), unless the environment names one; every frame is whole.
+TEST_F(ZurGige, PacketSizeIsTheLargestThePathCarries) {
+    struct Case {
+        const char* mtu;  // gevcam's, null for none
+        const char* packetSize;
+        std::uint32_t low;
+        std::uint32_t high;
+    };
+    for (const Case& path : {Case{"1500", nullptr, 1000, 1500}, Case{nullptr, nullptr, 8193, 65500},
+                             Case{"9000", "1400", 1400, 1400}}) {
+        SCOPED_TRACE(std::string("mtu ") + (path.mtu ? path.mtu : "none"));
+        std::vector<std::string> options;
+        if (path.mtu != nullptr) {
+            options = {"--mtu", path.mtu};
+        }
+        Gevcam own({"127.0.0.23"}, options,
+                   "[camera 1]\nmodel=XCG-U100E\nid=80\nwidth=320\nheight=240\n");
+        const ScopedEnvironment discovery("ZUR_GIGE_DISCOVERY", "127.0.0.23");
+        const ScopedEnvironment size("ZUR_GIGE_PACKET_SIZE", path.packetSize);
+        const std::vector<Listed> listed = ListCameras();
+        ASSERT_EQ(listed.size(), 1u);
+        const std::uint32_t handle = OpenStreaming(listed[0]);
+        ASSERT_NE(handle, 0u);
+        constexpr std::uint32_t kStreamPacketSize = 0x0D04;  // GevSCPS0, the size in its low half
+        const std::uint32_t chosen = ReadRegister(handle, kStreamPacketSize) & 0xFFFFu;
+        EXPECT_GE(chosen, path.low);
+        EXPECT_LE(chosen, path.high);
+        std::vector<std::uint8_t> frame = Buffer(handle);
+        for (int n = 0; n < 3; ++n) {
+            std::uint64_t blockId = 0;
+            ASSERT_EQ(Grab(handle, frame, blockId), 1) << "error " << ZURGetLastError();
+            EXPECT_TRUE(frame == ExpectedFrame(handle, "XCG-U100E", blockId)) << blockId;
+        }
+        EXPECT_EQ(ZURClose(handle), 1);
+    }
+}
+
 }  // namespace
 }  // namespace gigetest

@@ -16,7 +16,8 @@
  *                         ZUR_ERROR_INVALID_ARGUMENT.
  *   ZUR_GIGE_PACKET_SIZE  stream packet size in bytes, 576 to 65500 (for
  *                         example 8192 on a link with jumbo frames); unset:
- *                         what the camera has.
+ *                         the largest that the camera's test packets reach
+ *                         the host with, found at ZURIsoAlloc (traced).
  *   ZUR_GIGE_TRACE        1: a line on standard error for every camera
  *                         found, open, close, loss, refused command and
  *                         frame, with the frame's block ID.

@@ -397,12 +397,8 @@ std::uint32_t Camera::AllocateStream(std::uint32_t packetSize) {
         return ZUR_ERROR_DEVICE;
     }
     GErrorSlot error;
-    if (packetSize != 0) {
-        arv_gv_device_set_packet_size(ARV_GV_DEVICE(device.get()), static_cast<gint>(packetSize),
-                                      error.Out());
-        if (error) {
-            return Failed(error, "packet size");
-        }
+    if (!ChoosePacketSize(ARV_GV_DEVICE(device.get()), packetSize, label, error)) {
+        return Failed(error, "packet size");
     }
     GObjectPtr<ArvStream> created(
         arv_device_create_stream(device.get(), nullptr, nullptr, error.Out()));

@@ -57,6 +57,26 @@ const char* StatusText(ArvBufferStatus status) {
 
 }  // namespace
 
+bool ChoosePacketSize(ArvGvDevice* device, std::uint32_t fixed, const std::string& label,
+                      GErrorSlot& error) {
+    // Found once here; Aravis does not test again when the stream is made.
+    arv_gv_device_set_packet_size_adjustment(device, ARV_GV_PACKET_SIZE_ADJUSTMENT_NEVER);
+    if (fixed != 0) {
+        arv_gv_device_set_packet_size(device, static_cast<gint>(fixed), error.Out());
+        if (error) {
+            return false;
+        }
+        Trace("%s: packet size %u, from ZUR_GIGE_PACKET_SIZE", label.c_str(), fixed);
+        return true;
+    }
+    const guint found = arv_gv_device_auto_packet_size(device, error.Out());
+    if (error) {
+        return false;
+    }
+    Trace("%s: packet size %u, the largest that test packets came back with", label.c_str(), found);
+    return true;
+}
+
 void LossState::MarkLost() {
     lost.store(true, std::memory_order_release);
     const std::lock_guard<std::mutex> lock(watchLock);

@@ -62,6 +62,12 @@ class LossState {
     mutable std::uint64_t nextWatch = 1;
 };
 
+// Sets the stream channel's packet size before its stream is made: `fixed`
+// when nonzero, else the largest the path to the host carries, found with
+// GigE Vision test packets. False, with `error` set, when the camera refuses.
+bool ChoosePacketSize(ArvGvDevice* device, std::uint32_t fixed, const std::string& label,
+                      GErrorSlot& error);
+
 // What every frame of the stream must be, fixed when the stream is made.
 struct FrameFormat {
     std::uint32_t width = 0;
