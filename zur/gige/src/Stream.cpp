@@ -406,12 +406,14 @@ void Stream::DropKept(const char* why) {
 }
 
 bool Stream::Deliver(std::unique_lock<std::mutex>& lock, Pending& request) {
-    if (!kept.empty() && Underruns() != underrunsSeen) {
+    if (const std::uint64_t underruns = Underruns(); underruns != underrunsSeen) {
         // Frames came while every buffer was full: what is kept is older
         // than what was lost, so the request takes the next frame instead.
-        underrunsSeen = Underruns();
-        DropKept("the queue ran over");
-        return false;
+        underrunsSeen = underruns;
+        if (!kept.empty()) {
+            DropKept("the queue ran over");
+            return false;
+        }
     }
     while (!kept.empty()) {
         Kept next = std::move(kept.front());
@@ -425,7 +427,6 @@ bool Stream::Deliver(std::unique_lock<std::mutex>& lock, Pending& request) {
             Trace("%s: frame %llu torn (%s) at the start: skipped", label.c_str(),
                   static_cast<unsigned long long>(frameId),
                   StatusText(arv_buffer_get_status(buffer)));
-            firstKept = true;
             Recycle(next.spare);
             continue;
         }
