@@ -312,13 +312,17 @@ GObjectPtr<ArvStream> Stream::Close() {
     // The thread stops for good before the handler goes: a signal under way
     // is then over.
     Withdraw(lock, nullptr, ZUR_ERROR_ABORTED, false);
-    g_signal_handler_disconnect(stream.get(), newBufferHandler);
-    arv_stream_set_emit_signals(stream.get(), FALSE);
+    GObjectPtr<ArvStream> closed = std::move(stream);
+    changed.notify_all();
+    // Without the lock: Aravis holds a lock of its own while it signals,
+    // and the signal handler takes ours.
+    lock.unlock();
+    g_signal_handler_disconnect(closed.get(), newBufferHandler);
+    arv_stream_set_emit_signals(closed.get(), FALSE);
     // The receive thread runs on without buffers until the stream is
     // released (Aravis stops it then).
-    arv_stream_start_thread(stream.get());
-    changed.notify_all();
-    return std::move(stream);
+    arv_stream_start_thread(closed.get());
+    return closed;
 }
 
 bool Stream::LastFrameId(const void* memory, std::uint64_t& frameId) const {
