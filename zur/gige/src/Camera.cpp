@@ -154,6 +154,7 @@ std::uint32_t Camera::ReadRegister(std::uint32_t address, std::uint32_t& value) 
 }
 
 std::uint32_t Camera::WriteRegister(std::uint32_t address, std::uint32_t value) {
+    SettingsChanged();
     GErrorSlot error;
     if (!arv_device_write_register(device.get(), address, value, error.Out())) {
         return Failed(error, "register write");
@@ -188,12 +189,14 @@ std::uint32_t Camera::GetInteger(const char* feature, std::int64_t& value) {
 }
 
 std::uint32_t Camera::SetInteger(const char* feature, std::int64_t value) {
+    SettingsChanged();
     return OnFeature(feature, [&](GError** error) {
         arv_device_set_integer_feature_value(device.get(), feature, value, error);
     });
 }
 
 std::uint32_t Camera::SetEnumeration(const char* feature, const char* entry) {
+    SettingsChanged();
     return OnFeature(feature, [&](GError** error) {
         arv_device_set_string_feature_value(device.get(), feature, entry, error);
     });
@@ -422,6 +425,12 @@ std::uint32_t Camera::AllocateStream(std::uint32_t packetSize) {
     const std::lock_guard<std::mutex> lock(streamSlot);
     stream = std::move(made);
     return ZUR_ERROR_NONE;
+}
+
+void Camera::SettingsChanged() {
+    if (const std::shared_ptr<Stream> current = CurrentStream()) {
+        current->SettingsChanged();  // what is kept was taken with the old ones
+    }
 }
 
 std::shared_ptr<Stream> Camera::CurrentStream() const {

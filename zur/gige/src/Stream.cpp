@@ -32,6 +32,11 @@ bool Newer(std::uint64_t id, std::uint64_t last) {
 // with the top bit set.
 constexpr std::uintptr_t kSpareTag = std::uintptr_t{1} << (sizeof(std::uintptr_t) * 8 - 1);
 
+// The system time in the form of Aravis's buffer timestamps.
+std::uint64_t RealNs() {
+    return static_cast<std::uint64_t>(g_get_real_time()) * 1000u;
+}
+
 void* SerialTag(std::uint64_t serial) {
     return reinterpret_cast<void*>(static_cast<std::uintptr_t>(serial));
 }
@@ -143,6 +148,15 @@ void Stream::PushSpare(std::size_t spare) {
     arv_stream_push_buffer(stream.get(), buffer);
 }
 
+void Stream::QueueSpares() {
+    for (std::size_t spare = 0; spare < spares.size(); ++spare) {
+        if (spares[spare].state == SpareState::Free) {
+            PushSpare(spare);
+        }
+    }
+    sparesQueued = true;
+}
+
 void Stream::QueueAhead(bool on) {
     std::unique_lock<std::mutex> lock(mutex);
     changed.wait(lock, [this] { return withdrawing == 0; });
@@ -158,12 +172,9 @@ void Stream::QueueAhead(bool on) {
         }
         queueAhead = true;
         DropKept("a new acquisition");
-        for (std::size_t spare = 0; spare < spares.size(); ++spare) {
-            if (spares[spare].state == SpareState::Free) {
-                PushSpare(spare);
-            }
-        }
-        firstKept = true;
+        sparesQueued = std::any_of(spares.begin(), spares.end(), [](const Spare& spare) {
+            return spare.state == SpareState::InStream;
+        });
         underrunsSeen = Underruns();
         return;
     }
@@ -173,12 +184,17 @@ void Stream::QueueAhead(bool on) {
     // Queued-ahead requests become direct ones, and the spares leave the
     // stream (the receive thread stops to give them up).
     queueAhead = false;
+    sparesQueued = false;
     for (Pending& request : requests) {
         request.direct = true;
     }
     DropKept("a direct acquisition");
     static const Pending kNoRequest;  // none ends: all go back in
     Withdraw(lock, &kNoRequest, ZUR_ERROR_NONE);
+}
+
+void Stream::SettingsChanged() {
+    settingsChangedNs.store(RealNs(), std::memory_order_relaxed);
 }
 
 std::uint32_t Stream::Request(void* memory, std::uint32_t size) {
@@ -203,7 +219,8 @@ std::uint32_t Stream::Request(void* memory, std::uint32_t size) {
     request.memory = memory;
     request.size = size;
     request.serial = nextSerial++;
-    request.direct = !queueAhead;
+    request.requestedNs = RealNs();
+    request.direct = !queueAhead || !sparesQueued;
     if (request.direct) {
         Push(request);
     }
@@ -308,6 +325,7 @@ GObjectPtr<ArvStream> Stream::Close() {
         }
     }
     queueAhead = false;
+    sparesQueued = false;
     DropKept("the stream closes");
     // The thread stops for good before the handler goes: a signal under way
     // is then over.
@@ -362,12 +380,8 @@ void Stream::Withdraw(std::unique_lock<std::mutex>& lock, const Pending* target,
         }
     }
     if (restart) {
-        if (queueAhead) {
-            for (std::size_t spare = 0; spare < spares.size(); ++spare) {
-                if (spares[spare].state == SpareState::Free) {
-                    PushSpare(spare);
-                }
-            }
+        if (sparesQueued) {
+            QueueSpares();
         }
         arv_stream_start_thread(source);
     }
@@ -390,7 +404,7 @@ std::uint64_t Stream::Underruns() const {
 }
 
 void Stream::Recycle(std::size_t spare) {
-    if (stream && queueAhead && withdrawing == 0) {
+    if (stream && queueAhead && sparesQueued && withdrawing == 0) {
         PushSpare(spare);
     } else {
         // Queued again, if need be, once the receive thread restarts.
@@ -425,12 +439,14 @@ bool Stream::Deliver(std::unique_lock<std::mutex>& lock, Pending& request) {
         ArvBuffer* buffer = next.buffer.get();
         const std::uint64_t frameId = arv_buffer_get_frame_id(buffer);
         const std::uint32_t error = Check(buffer);
-        const bool first = std::exchange(firstKept, false);
-        if (error != ZUR_ERROR_NONE && first) {
-            // The stream may have started in the middle of the first frame.
-            Trace("%s: frame %llu torn (%s) at the start: skipped", label.c_str(),
-                  static_cast<unsigned long long>(frameId),
-                  StatusText(arv_buffer_get_status(buffer)));
+        const std::uint64_t begun = arv_buffer_get_system_timestamp(buffer);
+        const std::uint64_t span = kSpares * frameIntervalNs;
+        if (begun < settingsChangedNs.load(std::memory_order_relaxed) ||
+            (request.requestedNs > begun && request.requestedNs - begun > span)) {
+            // Kept while nobody asked, for longer than a stall the queue is
+            // for, or taken with settings the camera no longer has.
+            Trace("%s: frame %llu stale: skipped", label.c_str(),
+                  static_cast<unsigned long long>(frameId));
             Recycle(next.spare);
             continue;
         }
@@ -493,6 +509,11 @@ void Stream::Complete(ArvBuffer* buffer) {
     if ((serial & kSpareTag) != 0) {
         const std::size_t spare = serial & ~kSpareTag;
         spares[spare].state = SpareState::Kept;
+        const std::uint64_t begun = arv_buffer_get_system_timestamp(buffer);
+        if (lastFrameNs != 0 && begun > lastFrameNs) {
+            frameIntervalNs = begun - lastFrameNs;
+        }
+        lastFrameNs = std::max(lastFrameNs, begun);
         kept.push_back({std::move(owned), spare});
         return;
     }
@@ -529,6 +550,10 @@ void Stream::Complete(ArvBuffer* buffer) {
     request->error = error;
     if (error == ZUR_ERROR_NONE) {
         lastDelivered = frameId;
+    }
+    if (queueAhead && !sparesQueued) {
+        // Behind the caller's buffer, the spares keep what comes next.
+        QueueSpares();
     }
     if (request->error == ZUR_ERROR_NONE) {
         Trace("%s: frame %llu delivered", label.c_str(),

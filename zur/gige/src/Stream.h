@@ -7,11 +7,14 @@
 //    into the Aravis stream as it is (no copy) and the next frame lands in it.
 //  - Queued ahead (continuous acquisition): the stream keeps kSpares buffers
 //    of its own queued in Aravis, so that frames that arrive while the host
-//    is busy between two requests are kept; a request takes the oldest kept
+//    is busy between two requests are kept (from the first frame delivered
+//    on, which is filled directly); a request takes the oldest kept
 //    frame newer than the last one delivered and copies it into the caller's
 //    buffer. Once the queue ran over (Aravis found no buffer for a frame),
 //    what it kept is stale and is dropped: the request then takes the next
-//    frame to complete. The caller's memory never enters the Aravis stream.
+//    frame to complete. A kept frame older than the queue's span before the
+//    request, or begun before the camera's settings changed, is stale too.
+//    The caller's memory never enters the Aravis stream.
 //
 // A direct request ends when its frame arrives (whole, or torn and reported
 // so), or when it is withdrawn: by an abort, a stop, a close, a wait that
@@ -94,6 +97,10 @@ class Stream {
     // (continuous) or go straight into the callers' buffers.
     void QueueAhead(bool on);
 
+    // The camera's settings changed: frames begun before now are not
+    // delivered from what is kept. Any thread, without the camera's lock.
+    void SettingsChanged();
+
     // Queues memory (size bytes, at least the payload) for the next frame.
     std::uint32_t Request(void* memory, std::uint32_t size);
     // Waits for the frame requested into memory, at most timeoutMs (0: no
@@ -117,7 +124,8 @@ class Stream {
         State state = State::Queued;
         std::uint32_t error = 0;
         std::uint64_t frameId = 0;
-        bool direct = false;  // its memory is in the Aravis stream
+        bool direct = false;            // its memory is in the Aravis stream
+        std::uint64_t requestedNs = 0;  // system time of the request
         bool waited = false;
         bool retried = false;  // its first frame came out torn
     };
@@ -137,6 +145,7 @@ class Stream {
 
     void Push(const Pending& request);
     void PushSpare(std::size_t spare);
+    void QueueSpares();
     // Ends the direct requests (only `target`, when given) with `error`:
     // stops the receive thread, which deletes every buffer it holds, queues
     // again the buffers that were not meant and starts the thread again
@@ -169,8 +178,14 @@ class Stream {
     std::uint64_t nextSerial = 1;
     int withdrawing = 0;  // threads stopping the receive thread, without the lock
     bool queueAhead = false;
-    bool firstKept = false;  // the next kept frame is the first of an acquisition
+    // The spares are in the stream; until then (the first request of an
+    // acquisition) requests are direct ones, which join the stream in the
+    // middle of a frame and have its first packets sent again.
+    bool sparesQueued = false;
     std::uint64_t underrunsSeen = 0;
+    std::atomic<std::uint64_t> settingsChangedNs{0};
+    std::uint64_t lastFrameNs = 0;      // system time of the newest kept frame
+    std::uint64_t frameIntervalNs = 0;  // between the last two kept frames
     std::vector<Spare> spares;
     std::deque<Kept> kept;  // filled spares, oldest first
     std::map<const void*, std::uint64_t> delivered;
