@@ -55,8 +55,11 @@
  *     keeps six buffers of its own queued in the stream, so that frames
  *     that come while the caller is busy between two requests are kept: a
  *     request takes the oldest kept frame newer than the last delivered,
- *     copied into the caller's buffer, or else the next to complete. Once
- *     the queue ran over, what it kept is dropped as stale.
+ *     copied into the caller's buffer, or else the next to complete. Kept
+ *     frames are stale, and dropped, once the queue ran over, when they
+ *     began more than six frame periods before the request, or before the
+ *     last register or feature write. The first request of an acquisition
+ *     is filled as below.
  *   - Otherwise ZURImageReq hands the caller's buffer to the stream as it
  *     is (no copy). A request usually joins the stream in the middle of a frame,
  *     whose first packets it asks the camera for again (packet resend on,
