@@ -353,8 +353,16 @@ TEST_F(ZurGige, QueuedAheadFramesSurviveStallsInOrderAndWhole) {
             EXPECT_EQ(missed, 0u);
             EXPECT_EQ(torn, 0);
         }
+        // A setting written after frames were kept: none of those comes.
+        std::uint64_t before = last;
+        std::this_thread::sleep_for(period * 3);
+        ASSERT_EQ(WriteRegister(handle, reg::kExposure, ReadRegister(handle, reg::kExposure)), 0u);
+        for (int n = 0; n < 5 && last == before; ++n) {
+            grab(blockId);
+        }
+        EXPECT_GE(last, before + 3) << "a frame from before the setting";
         // Longer than the queue: what it kept is older than what it lost.
-        const std::uint64_t before = last;
+        before = last;
         std::this_thread::sleep_for(period * (kQueuedAhead * 3));
         for (int n = 0; n < 5 && last == before; ++n) {
             grab(blockId);

@@ -57,7 +57,7 @@
  *     request takes the oldest kept frame newer than the last delivered,
  *     copied into the caller's buffer, or else the next to complete. Kept
  *     frames are stale, and dropped, once the queue ran over, when they
- *     began more than six frame periods before the request, or before the
+ *     began more than twelve frame periods before the request, or before the
  *     last register or feature write. The first request of an acquisition
  *     is filled as below.
  *   - Otherwise ZURImageReq hands the caller's buffer to the stream as it

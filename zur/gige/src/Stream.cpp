@@ -440,7 +440,9 @@ bool Stream::Deliver(std::unique_lock<std::mutex>& lock, Pending& request) {
         const std::uint64_t frameId = arv_buffer_get_frame_id(buffer);
         const std::uint32_t error = Check(buffer);
         const std::uint64_t begun = arv_buffer_get_system_timestamp(buffer);
-        const std::uint64_t span = kSpares * frameIntervalNs;
+        // Twice the queue's span, so that only what the queue cannot have
+        // kept for a stalled host counts as stale.
+        const std::uint64_t span = 2 * kSpares * frameIntervalNs;
         if (begun < settingsChangedNs.load(std::memory_order_relaxed) ||
             (request.requestedNs > begun && request.requestedNs - begun > span)) {
             // Kept while nobody asked, for longer than a stall the queue is
@@ -511,7 +513,10 @@ void Stream::Complete(ArvBuffer* buffer) {
         spares[spare].state = SpareState::Kept;
         const std::uint64_t begun = arv_buffer_get_system_timestamp(buffer);
         if (lastFrameNs != 0 && begun > lastFrameNs) {
-            frameIntervalNs = begun - lastFrameNs;
+            // Smoothed: frames of a loaded sender come in bunches.
+            const std::uint64_t interval = begun - lastFrameNs;
+            frameIntervalNs =
+                frameIntervalNs == 0 ? interval : (frameIntervalNs * 7 + interval) / 8;
         }
         lastFrameNs = std::max(lastFrameNs, begun);
         kept.push_back({std::move(owned), spare});

@@ -12,8 +12,9 @@
 //    frame newer than the last one delivered and copies it into the caller's
 //    buffer. Once the queue ran over (Aravis found no buffer for a frame),
 //    what it kept is stale and is dropped: the request then takes the next
-//    frame to complete. A kept frame older than the queue's span before the
-//    request, or begun before the camera's settings changed, is stale too.
+//    frame to complete. A kept frame older than twice the queue's span
+//    before the request, or begun before the camera's settings changed, is
+//    stale too.
 //    The caller's memory never enters the Aravis stream.
 //
 // A direct request ends when its frame arrives (whole, or torn and reported
@@ -185,7 +186,7 @@ class Stream {
     std::uint64_t underrunsSeen = 0;
     std::atomic<std::uint64_t> settingsChangedNs{0};
     std::uint64_t lastFrameNs = 0;      // system time of the newest kept frame
-    std::uint64_t frameIntervalNs = 0;  // between the last two kept frames
+    std::uint64_t frameIntervalNs = 0;  // between kept frames, smoothed
     std::vector<Spare> spares;
     std::deque<Kept> kept;  // filled spares, oldest first
     std::map<const void*, std::uint64_t> delivered;
