@@ -114,7 +114,7 @@ int main(int argc, char** argv) {
         }
     }
     try {
-        DriverLibrary::PreloadZur(DriverLibrary::DefaultPath(), "gige");
+        DriverLibrary::ChooseZur("gige");
         DriverLibrary driver(DriverLibrary::DefaultPath());
         theDriver = &driver;
         const std::string data =
