@@ -18,6 +18,7 @@
 #include "params/ParamSet.h"
 #include "params/SettingTable.h"
 #include "platform/Mutex.h"
+#include "platform/ZurLibrary.h"
 
 class GrabThread;
 

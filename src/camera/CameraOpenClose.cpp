@@ -69,8 +69,8 @@ bool Camera::Open(int portNo, int* sizeOut) {
         log.SetLogIntoFile(params.LogIntoFile.value != 0);
 
         RetryUnclosedDevice();
-        if (ZUROpen(DeviceId(), &zurHandle) == 0) {
-            const std::uint32_t error = ZURGetLastError();
+        if (platform::Zur().ZUROpen(DeviceId(), &zurHandle) == 0) {
+            const std::uint32_t error = platform::Zur().ZURGetLastError();
             LogMessage(log, 1, "Camera::Open: OpenDevice ERROR: port %d\n", portNo);
             LogMessage(log, 1, "Camera::Open: %s cannot be opened: %s (ZUR error %u)\n",
                        name.c_str(), ZurErrorText(error), static_cast<unsigned>(error));
@@ -85,7 +85,7 @@ bool Camera::Open(int portNo, int* sizeOut) {
         GetMinMaxValues();
 
         ZURImageInfo info{};
-        if (ZURGetImageInfo(zurHandle, &info) == 0) {
+        if (platform::Zur().ZURGetImageInfo(zurHandle, &info) == 0) {
             LogMessage(log, 1, "Camera::Open: GetImageInfo ERROR");
             return fail();
         }
@@ -139,7 +139,7 @@ bool Camera::Open(int portNo, int* sizeOut) {
         }
         LogMessage(log, 3, "Camera::Open: Zaze ImageBuffer allocated \n");
 
-        if (ZURIsoAlloc(zurHandle) == 0) {
+        if (platform::Zur().ZURIsoAlloc(zurHandle) == 0) {
             LogMessage(log, 1, "Camera::Open: IsoAlloc ERROR");
             return fail();
         }
@@ -161,7 +161,7 @@ bool Camera::Open(int portNo, int* sizeOut) {
         }
         LogMessage(log, 3, "Camera::Open: Grab thread Init passed \n");
 
-        if (ZURIsoStart(zurHandle, 0) == 0) {
+        if (platform::Zur().ZURIsoStart(zurHandle, 0) == 0) {
             LogMessage(log, 1, "Camera::Open: IsoStart ERROR");
             return fail();
         }
@@ -186,8 +186,9 @@ void Camera::UndoOpen(bool deviceOpen, bool streamAllocated) {
         transfer->CloseConversion();
     }
     if (streamAllocated) {
-        ZURAbortImageReqAll(zurHandle);  // releases a grab thread already waiting for an image
-        ZURIsoRelease(zurHandle);
+        platform::Zur().ZURAbortImageReqAll(
+            zurHandle);  // releases a grab thread already waiting for an image
+        platform::Zur().ZURIsoRelease(zurHandle);
     }
     if (deviceOpen) {
         CloseDevice();
@@ -219,10 +220,10 @@ void Camera::Close() {
         if (transfer) {
             transfer->CloseConversion();
         }
-        ZURIsoStop(zurHandle);
+        platform::Zur().ZURIsoStop(zurHandle);
         LogMessage(log, 3, "Camera::Close: ZURIsoStop  port=%d\n", closingPort);
-        ZURAbortImageReqAll(zurHandle);
-        ZURIsoRelease(zurHandle);
+        platform::Zur().ZURAbortImageReqAll(zurHandle);
+        platform::Zur().ZURIsoRelease(zurHandle);
         LogMessage(log, 3, "Camera::Close: ZURIsoRelease  port=%d\n", closingPort);
         CloseDevice();
         LogMessage(log, 3, "Camera::Close: ZURClose  port=%d\n", closingPort);
@@ -242,8 +243,8 @@ void Camera::CleanupOnClose() {
 }
 
 void Camera::CloseDevice() {
-    if (ZURClose(zurHandle) == 0) {
-        const std::uint32_t error = ZURGetLastError();
+    if (platform::Zur().ZURClose(zurHandle) == 0) {
+        const std::uint32_t error = platform::Zur().ZURGetLastError();
         LogMessage(log, 1, "Camera::Close: WARNING: ZURClose failed on %s, error %d (%s)\n",
                    name.c_str(), static_cast<int>(error), ZurErrorText(error));
         UnclosedHandles& unclosed = Unclosed();
@@ -256,7 +257,7 @@ void Camera::RetryUnclosedDevice() {
     UnclosedHandles& unclosed = Unclosed();
     const platform::MutexLock lock(unclosed.lock);
     const auto found = unclosed.byDevice.find(DeviceId());
-    if (found != unclosed.byDevice.end() && ZURClose(found->second) != 0) {
+    if (found != unclosed.byDevice.end() && platform::Zur().ZURClose(found->second) != 0) {
         unclosed.byDevice.erase(found);
     }
 }
@@ -275,7 +276,7 @@ void Camera::CloseRefusedHandles() {
     UnclosedHandles& unclosed = Unclosed();
     const platform::MutexLock lock(unclosed.lock);
     for (auto handle = unclosed.byDevice.begin(); handle != unclosed.byDevice.end();) {
-        handle =
-            ZURClose(handle->second) != 0 ? unclosed.byDevice.erase(handle) : std::next(handle);
+        handle = platform::Zur().ZURClose(handle->second) != 0 ? unclosed.byDevice.erase(handle)
+                                                               : std::next(handle);
     }
 }

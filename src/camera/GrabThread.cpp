@@ -10,6 +10,7 @@
 #include "platform/Event.h"
 #include "platform/Mutex.h"
 #include "platform/Thread.h"
+#include "platform/ZurLibrary.h"
 
 namespace {
 
@@ -231,8 +232,8 @@ void GrabThread::ThreadMain(Session& session) {
         bool requested = false;
         std::uint32_t error = 0;
         if (!session.UnlessStopped([&] {
-                requested = ZURImageReq(handle, memory, bytes) != 0;
-                error = requested ? 0 : ZURGetLastError();
+                requested = platform::Zur().ZURImageReq(handle, memory, bytes) != 0;
+                error = requested ? 0 : platform::Zur().ZURGetLastError();
             })) {
             break;
         }
@@ -240,9 +241,9 @@ void GrabThread::ThreadMain(Session& session) {
             afterFailure("ZURImageReq", error);
             continue;
         }
-        const bool completed = ZURImageCompleteWait(handle, memory, 0, 0, 0) != 0;
+        const bool completed = platform::Zur().ZURImageCompleteWait(handle, memory, 0, 0, 0) != 0;
         if (!completed) {
-            afterFailure("ZURImageCompleteWait", ZURGetLastError());
+            afterFailure("ZURImageCompleteWait", platform::Zur().ZURGetLastError());
             continue;
         }
         bool deliver = false;
