@@ -329,3 +329,51 @@ TEST_F(SheetTest, StatusTextIsCaptionColonMessageAtMost255Characters) {
 }
 
 }  // namespace
+
+// Every control of every page, on every family: its range label shows its
+// row's bounds, its list the row's items, and what is typed or clicked
+// reaches the row's parameter.
+TEST_F(SheetTest, EachControlShowsAndEditsItsRowsSetting) {
+    for (const std::uint32_t flags : {std::uint32_t{ModelMono}, std::uint32_t{ModelColor},
+                                      std::uint32_t{ModelMono | ModelH280}}) {
+        windows.reset();  // the previous sheet's windows go before its pages
+        Open(flags);
+        const std::size_t pages = (flags & ModelColor) != 0 ? 3 : 2;
+        for (std::size_t index = 0; index < pages; ++index) {
+            FakePageView& view = Page(index);
+            PropertyPage& page = sheet->Page(index);
+            for (const ControlRow& row : page.Controls()) {
+                SCOPED_TRACE(settings::Row(row.setting).name);
+                std::visit(
+                    [&](auto member) {
+                        const auto& param = set.*member;
+                        if constexpr (std::is_same_v<std::remove_cvref_t<decltype(param)>,
+                                                     ParamEnum>) {
+                            EXPECT_EQ(view.Control(row.id).items, param.names);
+                        } else if (row.rangeLabelId != kNoRangeLabel) {
+                            EXPECT_EQ(
+                                view.Text(row.rangeLabelId),
+                                sheet_text::FormatRange(row.rangeFormat, param.min, param.max));
+                        }
+                    },
+                    settings::Row(row.setting).member);
+                if (row.kind == ControlKind::CheckBox) {
+                    view.Click(row.id);
+                } else if (row.kind != ControlKind::ComboBox) {
+                    view.Type(row.id, "1");
+                }
+            }
+            page.Validate();  // reads every control
+            for (const ControlRow& row : page.Controls()) {
+                SCOPED_TRACE(settings::Row(row.setting).name);
+                std::visit(
+                    [&](auto member) {
+                        if constexpr (!std::is_same_v<decltype(member), ParamEnum ParamSet::*>) {
+                            EXPECT_EQ((set.*member).value, 1);
+                        }
+                    },
+                    settings::Row(row.setting).member);
+            }
+        }
+    }
+}
