@@ -46,9 +46,10 @@ the simulated cameras over GigE Vision on loopback addresses. The
 configuration dialog is in the package zavaded-gtk.")
   # ip brings up loopback in the network namespace of gevcam's recipe.
   set(CPACK_DEBIAN_RUNTIME_PACKAGE_RECOMMENDS iproute2)
-  # The ldconfig trigger rather than maintainer scripts; CPack lists the file
-  # in /etc as the one configuration file.
-  set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_EXTRA ${PROJECT_SOURCE_DIR}/packaging/debian/triggers)
+  # The ldconfig trigger rather than maintainer scripts; the file in /etc is
+  # the one configuration file.
+  set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_EXTRA ${PROJECT_SOURCE_DIR}/packaging/debian/triggers
+                                                 ${PROJECT_SOURCE_DIR}/packaging/debian/conffiles)
   set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
   if(TARGET ZavaDED-gtk)
     list(APPEND CPACK_COMPONENTS_ALL gtk)
