@@ -133,6 +133,8 @@ class Camera {
     bool SetBlackLevel(int value) REQUIRES(cameraLock);
     bool SetGainSelector() REQUIRES(cameraLock);
     bool SetSizeAndPosition() REQUIRES(cameraLock);
+    // Writes the stored ActiveGPO code into the lower 16 bits of its
+    // register, keeping the upper ones.
     bool setActiveGPO() REQUIRES(cameraLock);
     bool SetBandAdjustment(int value) REQUIRES(cameraLock);
     bool SetColorFilter(int code) REQUIRES(cameraLock);
@@ -147,6 +149,8 @@ class Camera {
     bool ReadFilterValue() REQUIRES(cameraLock);
     // Refuses a convert mode that would read more than rawBufferSize bytes.
     bool CreateConversionHandle(std::uint32_t rawBufferSize) REQUIRES(cameraLock);
+    // The Zaze buffer's image into the destination buffer that the host
+    // reads its rows from, converted on colour cameras.
     bool CopyImageToVantixBuffer() REQUIRES(cameraLock);
 
     // Acquisition.
