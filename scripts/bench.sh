@@ -4,10 +4,54 @@
 # noisy; ratios are what the goals are set in).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+
+# One case of several cameras at once, run inside a network namespace:
+#   bench.sh --multi-case BIN OUT CAMERAS MTU NO_NET_RAW BUSY SECONDS
+# gevcam serves CAMERAS U100E at 60 fps (dropping datagrams above MTU, 0:
+# none); the benchmark runs without CAP_NET_RAW when NO_NET_RAW is 1.
+if [ "${1:-}" = --multi-case ]; then
+  bin=$2 out=$3 n=$4 mtu=$5 noraw=$6 busy=$7 seconds=$8
+  config=$out/multi-$n.ini
+  : >"$config"
+  addresses=()
+  for i in $(seq "$n"); do
+    printf '[camera %d]\nmodel=XCG-U100E\nid=%d\nframeRateMax=60\n' "$i" "$((900 + i))" >>"$config"
+    addresses+=("127.0.0.$((i + 1))")
+  done
+  options=(--idle-timeout 120)
+  [ "$mtu" = 0 ] || options+=(--mtu "$mtu")
+  ZUR_SIM_CONFIG=$config "$bin/gevcam" "${options[@]}" "${addresses[@]}" >"$out/multi.ready" &
+  gevcam=$!
+  for _ in $(seq 100); do [ "$(wc -l <"$out/multi.ready")" -ge "$n" ] && break; sleep 0.1; done
+  run=("$bin/multi_camera_bench" --seconds "$seconds" --rate 60 --busy "$busy")
+  if [ "$noraw" = 1 ]; then
+    # Aravis then receives on a plain UDP socket instead of a packet socket.
+    run=(setpriv --inh-caps=-net_raw --ambient-caps=-net_raw --bounding-set=-net_raw "${run[@]}")
+  fi
+  "${run[@]}"
+  kill "$gevcam"
+  wait "$gevcam" 2>/dev/null || true
+  exit 0
+fi
 scripts/setup.sh bench
 scripts/build.sh native -DZAVADED_BUILD_BENCH=ON >/dev/null
 out=build/native/bench
 mkdir -p "$out"
+# Several U100E cameras at 60 fps at once: 1, 4 and 8; 8 without CAP_NET_RAW,
+# with both cores kept busy beside them, and at a 1500-byte MTU.
+multi() {
+  local seconds=${MULTI_SECONDS:-20}
+  [ "$1" -ge 8 ] || seconds=$(( (seconds + 1) / 2 ))
+  scripts/netns.sh "$PWD/scripts/bench.sh" --multi-case "$PWD/build/native/bin" "$PWD/$out" \
+    "$1" "$2" "$3" "$4" "$seconds" | sed "s/^{/{\"case\": \"$5\", /" >>"$out/multi.jsonl"
+}
+: >"$out/multi.jsonl"
+multi 1 0 0 0 "1 camera"
+multi 4 0 0 0 "4 cameras"
+multi 8 0 0 0 "8 cameras"
+multi 8 0 1 0 "8 without CAP_NET_RAW"
+multi 8 0 0 2 "8, both cores busy"
+multi 8 1500 0 0 "8 at a 1500-byte MTU"
 repetitions=${REPETITIONS:-5}
 build/native/bin/transfer_bench --benchmark_repetitions="$repetitions" \
   --benchmark_report_aggregates_only=true --benchmark_format=json >"$out/transfer.json"
@@ -31,7 +75,7 @@ scripts/netns.sh bash -c '
   kill $!' build/native/bin "$out" "$seconds"
 
 python3 - "$out/transfer.json" "$out/grab.json" "$out/ini.json" "$out/sim.jsonl" "$out/gige.jsonl" \
-  "$out/two_camera.jsonl" <<'PY'
+  "$out/two_camera.jsonl" "$out/multi.jsonl" <<'PY'
 import json, sys
 rows = {}
 for path in sys.argv[1:4]:
@@ -130,4 +174,18 @@ for phase in (idle, busy):
         print(f"  with B {phase['phase']}: {phase['grabs']} of {phase['requested']} grabs within the "
               f"time limit, {phase['timeouts']} without a callback within 2 s, "
               f"{phase['failures']} refused grabs or rows")
+print("U100E cameras (1600 x 1200) at 60 fps at once, continuous, frames counted from each camera's first:")
+for case in (json.loads(line) for line in open(sys.argv[7]) if line.strip()):
+    fps = case["delivered"] / case["cameras"] / case["seconds"]
+    sent = case["sent"] / case["cameras"] / case["seconds"]
+    lost = case["lost"] + case["repeated"] + case["unreadable"]
+    cpu = case["cpu_per_frame_s"] / case["memcpy_s"]
+    verdict = "ok" if lost == 0 else "FRAMES LOST"
+    print(f"  {case['case']:<22} {fps:5.1f} fps each (cameras sent {sent:5.1f}), {case['lost']} of "
+          f"{case['delivered'] + case['lost']} lost (goal 0) {verdict}; CPU per frame {cpu:5.1f} x memcpy; "
+          f"packets of {case['packet_size']} bytes")
+    if case["repeated"] or case["unreadable"]:
+        print(f"    {case['repeated']} frames delivered twice, {case['unreadable']} unreadable")
+    if "MTU" in case["case"]:
+        print("    negotiated packet size <= 1500: " + ("ok" if case["packet_size"] <= 1500 else "ABOVE"))
 PY

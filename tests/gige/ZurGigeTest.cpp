@@ -19,6 +19,8 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 namespace reg = zursim::reg;
+// Buffers the library keeps queued in continuous acquisition.
+constexpr std::uint64_t kQueuedAhead = 6;
 
 class ZurGige : public ::testing::Test {
   protected:
@@ -289,6 +291,125 @@ TEST_F(ZurGige, LostPacketsGiveWholeFramesOrErrors) {
     }
     EXPECT_GE(whole, 5);
     EXPECT_EQ(ZURClose(handle), 1);  // while its camera is there
+}
+
+// Continuous acquisition with a host that stalls between requests, with and
+// without lost packets: a stall of a few frame periods loses no frame; a
+// frame is never older than the one before, never torn; after a stall
+// longer than the queue, the frame is a fresh one, not what was kept.
+TEST_F(ZurGige, QueuedAheadFramesSurviveStallsInOrderAndWhole) {
+#if defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "too slow a camera under ThreadSanitizer";
+#endif
+    struct Case {
+        const char* drop;
+        bool lossless;  // every frame through the short stalls
+    };
+    for (const Case& run : {Case{"0", true}, Case{"5", false}}) {
+        SCOPED_TRACE(std::string("drop ") + run.drop);
+        Gevcam own({"127.0.0.22"}, {"--drop", run.drop},
+                   "[camera 1]\nmodel=XCG-U100E\nid=79\nwidth=320\nheight=240\n");
+        const ScopedEnvironment discovery("ZUR_GIGE_DISCOVERY", "127.0.0.22");
+        const std::vector<Listed> listed = ListCameras();
+        ASSERT_EQ(listed.size(), 1u);
+        const std::uint32_t handle = OpenStreaming(listed[0]);
+        ASSERT_NE(handle, 0u);
+        std::vector<std::uint8_t> frame = Buffer(handle);
+        std::uint64_t last = 0;
+        int torn = 0;
+        const auto grab = [&](std::uint64_t& blockId) {
+            if (Grab(handle, frame, blockId) == 0) {
+                EXPECT_EQ(ZURGetLastError(), static_cast<std::uint32_t>(ZUR_ERROR_INCOMPLETE));
+                ++torn;
+                return false;
+            }
+            EXPECT_GT(blockId, last) << "an older frame, or one twice";
+            EXPECT_TRUE(frame == ExpectedFrame(handle, "XCG-U100E", blockId)) << blockId;
+            last = blockId;
+            return true;
+        };
+        // The frame period, from frames taken back to back.
+        std::uint64_t first = 0;
+        while (first == 0 && torn < 5) {
+            grab(first);
+        }
+        const auto start = Clock::now();
+        std::uint64_t blockId = 0;
+        for (int n = 0; n < 10; ++n) {
+            grab(blockId);
+        }
+        ASSERT_GT(last, first);
+        const auto period = (Clock::now() - start) / (last - first);
+
+        std::uint64_t missed = 0;
+        for (int n = 0; n < 24; ++n) {
+            if (n % 4 == 0) {
+                std::this_thread::sleep_for(period * 3);  // shorter than the queue
+            }
+            const std::uint64_t before = last;
+            if (grab(blockId)) {
+                missed += blockId - before - 1;
+            }
+        }
+        if (run.lossless) {
+            EXPECT_EQ(missed, 0u);
+            EXPECT_EQ(torn, 0);
+        }
+        // A setting written after frames were kept: none of those comes.
+        std::uint64_t before = last;
+        std::this_thread::sleep_for(period * 3);
+        ASSERT_EQ(WriteRegister(handle, reg::kExposure, ReadRegister(handle, reg::kExposure)), 0u);
+        for (int n = 0; n < 5 && last == before; ++n) {
+            grab(blockId);
+        }
+        EXPECT_GE(last, before + 3) << "a frame from before the setting";
+        // Longer than the queue: what it kept is older than what it lost.
+        before = last;
+        std::this_thread::sleep_for(period * (kQueuedAhead * 3));
+        for (int n = 0; n < 5 && last == before; ++n) {
+            grab(blockId);
+        }
+        EXPECT_GE(last, before + kQueuedAhead * 2) << "a stale frame";
+        EXPECT_EQ(ZURClose(handle), 1);
+    }
+}
+
+// The packet size is found with test packets, within what the path carries
+// (gevcam's MTU), unless the environment names one; every frame is whole.
+TEST_F(ZurGige, PacketSizeIsTheLargestThePathCarries) {
+    struct Case {
+        const char* mtu;  // gevcam's, null for none
+        const char* packetSize;
+        std::uint32_t low;
+        std::uint32_t high;
+    };
+    for (const Case& path : {Case{"1500", nullptr, 1000, 1500}, Case{nullptr, nullptr, 8193, 65500},
+                             Case{"9000", "1400", 1400, 1400}}) {
+        SCOPED_TRACE(std::string("mtu ") + (path.mtu ? path.mtu : "none"));
+        std::vector<std::string> options;
+        if (path.mtu != nullptr) {
+            options = {"--mtu", path.mtu};
+        }
+        Gevcam own({"127.0.0.23"}, options,
+                   "[camera 1]\nmodel=XCG-U100E\nid=80\nwidth=320\nheight=240\n");
+        const ScopedEnvironment discovery("ZUR_GIGE_DISCOVERY", "127.0.0.23");
+        const ScopedEnvironment size("ZUR_GIGE_PACKET_SIZE", path.packetSize);
+        const std::vector<Listed> listed = ListCameras();
+        ASSERT_EQ(listed.size(), 1u);
+        const std::uint32_t handle = OpenStreaming(listed[0]);
+        ASSERT_NE(handle, 0u);
+        constexpr std::uint32_t kStreamPacketSize = 0x0D04;  // GevSCPS0, the size in its low half
+        const std::uint32_t chosen = ReadRegister(handle, kStreamPacketSize) & 0xFFFFu;
+        EXPECT_GE(chosen, path.low);
+        EXPECT_LE(chosen, path.high);
+        std::vector<std::uint8_t> frame = Buffer(handle);
+        for (int n = 0; n < 3; ++n) {
+            std::uint64_t blockId = 0;
+            ASSERT_EQ(Grab(handle, frame, blockId), 1) << "error " << ZURGetLastError();
+            EXPECT_TRUE(frame == ExpectedFrame(handle, "XCG-U100E", blockId)) << blockId;
+        }
+        EXPECT_EQ(ZURClose(handle), 1);
+    }
 }
 
 }  // namespace

@@ -81,7 +81,15 @@ struct Served {
     std::unique_ptr<GevCamera> camera;
     Descriptor control;
     Descriptor stream;
+    std::uint32_t mtu = 0;
 };
+
+// IPv4 and UDP headers, which a packet size or an MTU counts.
+constexpr std::size_t kIpUdpHeaders = 28;
+
+bool FitsMtu(const Served& served, std::size_t payload) {
+    return served.mtu == 0 || payload + kIpUdpHeaders <= served.mtu;
+}
 
 void SendStream(const Served& served, const std::vector<StreamPacket>& packets) {
     const Endpoint to = served.camera->StreamDestination();
@@ -90,6 +98,9 @@ void SendStream(const Served& served, const std::vector<StreamPacket>& packets) 
     }
     sockaddr_in destination = SocketAddress(to.address, to.port);
     for (const StreamPacket& packet : packets) {
+        if (!FitsMtu(served, packet.Size())) {
+            continue;
+        }
         std::array<iovec, 2> parts{};
         parts[0].iov_base = const_cast<std::uint8_t*>(packet.head.data());
         parts[0].iov_len = packet.headSize;
@@ -107,7 +118,7 @@ void SendStream(const Served& served, const std::vector<StreamPacket>& packets) 
 }
 
 void SendAck(const Served& served, const std::vector<std::uint8_t>& ack, Endpoint to) {
-    if (ack.empty()) {
+    if (ack.empty() || !FitsMtu(served, ack.size())) {
         return;
     }
     const sockaddr_in destination = SocketAddress(to.address, to.port);
@@ -179,6 +190,7 @@ int Serve(std::vector<zursim::CameraOptions> cameras, const ServerOptions& optio
     for (std::size_t i = 0; i < options.addresses.size() && i < cameras.size(); ++i) {
         const std::uint32_t address = options.addresses[i];
         Served entry;
+        entry.mtu = options.mtu;
         entry.control = BoundSocket(address, kGvcpPort, false, error);
         if (!entry.control) {
             err << "gevcam: cannot serve on " << error << "\n";

@@ -21,6 +21,9 @@ struct ServerOptions {
     std::vector<std::uint32_t> addresses;  // host byte order, all in 127.0.0.0/8
     DeviceOptions device;
     std::optional<std::chrono::milliseconds> idleTimeout;  // no datagram for this long: stop
+    // Datagrams larger than this (IP and UDP headers included) are dropped,
+    // as a network card with this MTU would; 0: none is.
+    std::uint32_t mtu = 0;
 };
 
 // Serves cameras[i] on addresses[i]; prints "NAME on ADDRESS" per camera to

@@ -25,6 +25,9 @@ constexpr const char* kUsage =
     "  --drop PERCENT          leave out this share of payload packets on their first\n"
     "                          sending (0 to 100; default 0); resends are never left out\n"
     "  --seed N                seed of the choice of packets left out (default 1)\n"
+    "  --mtu BYTES             drop every datagram larger than this, IP and UDP headers\n"
+    "                          included (576 to 65535), as a network card with that MTU\n"
+    "                          would (default: none is dropped)\n"
     "  --idle-timeout SECONDS  stop after this long without a command (default: never)\n"
     "  --help                  show this text\n";
 
@@ -53,6 +56,10 @@ int main(int argc, char** argv) {
             ++i;
         } else if (argument == "--seed" && hasValue && ParseNumber(argv[i + 1], 0, 1e15, number)) {
             options.device.seed = static_cast<std::uint64_t>(number);
+            ++i;
+        } else if (argument == "--mtu" && hasValue &&
+                   ParseNumber(argv[i + 1], 576, 65535, number) && number == std::floor(number)) {
+            options.mtu = static_cast<std::uint32_t>(number);
             ++i;
         } else if (argument == "--idle-timeout" && hasValue &&
                    ParseNumber(argv[i + 1], 0.001, 1e6, number)) {

@@ -16,7 +16,8 @@
  *                         ZUR_ERROR_INVALID_ARGUMENT.
  *   ZUR_GIGE_PACKET_SIZE  stream packet size in bytes, 576 to 65500 (for
  *                         example 8192 on a link with jumbo frames); unset:
- *                         what the camera has.
+ *                         the largest that the camera's test packets reach
+ *                         the host with, found at ZURIsoAlloc (traced).
  *   ZUR_GIGE_TRACE        1: a line on standard error for every camera
  *                         found, open, close, loss, refused command and
  *                         frame, with the frame's block ID.
@@ -50,8 +51,17 @@
  *     the size of a frame); ZURIsoStart sets AcquisitionMode (Continuous, or
  *     MultiFrame with AcquisitionFrameCount) and runs AcquisitionStart;
  *     ZURIsoStop runs AcquisitionStop.
- *   - ZURImageReq hands the caller's buffer to the stream as it is (no
- *     copy). A request usually joins the stream in the middle of a frame,
+ *   - In continuous acquisition (ZURIsoStart with 0 frames) the library
+ *     keeps six buffers of its own queued in the stream, so that frames
+ *     that come while the caller is busy between two requests are kept: a
+ *     request takes the oldest kept frame newer than the last delivered,
+ *     copied into the caller's buffer, or else the next to complete. Kept
+ *     frames are stale, and dropped, once the queue ran over, when they
+ *     began more than twelve frame periods before the request, or before the
+ *     last register or feature write. The first request of an acquisition
+ *     is filled as below.
+ *   - Otherwise ZURImageReq hands the caller's buffer to the stream as it
+ *     is (no copy). A request usually joins the stream in the middle of a frame,
  *     whose first packets it asks the camera for again (packet resend on,
  *     without a limit per frame); should that frame come out torn, the
  *     request takes the next one. ZURImageCompleteWait fails with

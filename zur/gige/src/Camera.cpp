@@ -154,6 +154,7 @@ std::uint32_t Camera::ReadRegister(std::uint32_t address, std::uint32_t& value) 
 }
 
 std::uint32_t Camera::WriteRegister(std::uint32_t address, std::uint32_t value) {
+    SettingsChanged();
     GErrorSlot error;
     if (!arv_device_write_register(device.get(), address, value, error.Out())) {
         return Failed(error, "register write");
@@ -188,12 +189,14 @@ std::uint32_t Camera::GetInteger(const char* feature, std::int64_t& value) {
 }
 
 std::uint32_t Camera::SetInteger(const char* feature, std::int64_t value) {
+    SettingsChanged();
     return OnFeature(feature, [&](GError** error) {
         arv_device_set_integer_feature_value(device.get(), feature, value, error);
     });
 }
 
 std::uint32_t Camera::SetEnumeration(const char* feature, const char* entry) {
+    SettingsChanged();
     return OnFeature(feature, [&](GError** error) {
         arv_device_set_string_feature_value(device.get(), feature, entry, error);
     });
@@ -397,12 +400,8 @@ std::uint32_t Camera::AllocateStream(std::uint32_t packetSize) {
         return ZUR_ERROR_DEVICE;
     }
     GErrorSlot error;
-    if (packetSize != 0) {
-        arv_gv_device_set_packet_size(ARV_GV_DEVICE(device.get()), static_cast<gint>(packetSize),
-                                      error.Out());
-        if (error) {
-            return Failed(error, "packet size");
-        }
+    if (!ChoosePacketSize(ARV_GV_DEVICE(device.get()), packetSize, label, error)) {
+        return Failed(error, "packet size");
     }
     GObjectPtr<ArvStream> created(
         arv_device_create_stream(device.get(), nullptr, nullptr, error.Out()));
@@ -428,13 +427,20 @@ std::uint32_t Camera::AllocateStream(std::uint32_t packetSize) {
     return ZUR_ERROR_NONE;
 }
 
+void Camera::SettingsChanged() {
+    if (const std::shared_ptr<Stream> current = CurrentStream()) {
+        current->SettingsChanged();  // what is kept was taken with the old ones
+    }
+}
+
 std::shared_ptr<Stream> Camera::CurrentStream() const {
     const std::lock_guard<std::mutex> lock(streamSlot);
     return stream;
 }
 
 std::uint32_t Camera::StartAcquisition(std::uint32_t frames) {
-    if (!CurrentStream()) {
+    const std::shared_ptr<Stream> current = CurrentStream();
+    if (!current) {
         return ZUR_ERROR_NOT_ALLOCATED;
     }
     if (frames == 0) {
@@ -453,6 +459,8 @@ std::uint32_t Camera::StartAcquisition(std::uint32_t frames) {
             return error;
         }
     }
+    // Buffers in the stream before the first frame comes.
+    current->QueueAhead(frames == 0);
     if (const std::uint32_t error = Execute("AcquisitionStart"); error != ZUR_ERROR_NONE) {
         return error;
     }

@@ -85,6 +85,7 @@ class Camera {
     std::uint32_t ApplyGeometry(std::int64_t offsetX, std::int64_t offsetY, std::int64_t width,
                                 std::int64_t height);
     void ReleaseObjects(GObjectPtr<ArvStream> stream, bool withDevice);
+    void SettingsChanged();
 
     const std::uint64_t id;
     const std::string label;

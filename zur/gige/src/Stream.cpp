@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
+#include <utility>
 
 #include "Trace.h"
 #include "ZUR.h"
@@ -11,9 +13,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// A waiter looks up from the Aravis queue this often to see aborts, losses
-// and its deadline; a frame that arrives ends the look at once.
-constexpr std::chrono::milliseconds kPollSlice{20};
 // More requests than any caller needs; the driver has one at a time.
 constexpr std::size_t kMaxRequests = 256;
 // Delivered frames remembered for ZURGigEGetFrameId, one per buffer.
@@ -27,6 +26,15 @@ bool Newer(std::uint64_t id, std::uint64_t last) {
         return ahead != 0 && ahead < 0x8000;
     }
     return id > last;
+}
+
+// The user data of an Aravis buffer: a request's serial, or a spare's index
+// with the top bit set.
+constexpr std::uintptr_t kSpareTag = std::uintptr_t{1} << (sizeof(std::uintptr_t) * 8 - 1);
+
+// The system time in the form of Aravis's buffer timestamps.
+std::uint64_t RealNs() {
+    return static_cast<std::uint64_t>(g_get_real_time()) * 1000u;
 }
 
 void* SerialTag(std::uint64_t serial) {
@@ -54,16 +62,75 @@ const char* StatusText(ArvBufferStatus status) {
 
 }  // namespace
 
+bool ChoosePacketSize(ArvGvDevice* device, std::uint32_t fixed, const std::string& label,
+                      GErrorSlot& error) {
+    // Found once here; Aravis does not test again when the stream is made.
+    arv_gv_device_set_packet_size_adjustment(device, ARV_GV_PACKET_SIZE_ADJUSTMENT_NEVER);
+    if (fixed != 0) {
+        arv_gv_device_set_packet_size(device, static_cast<gint>(fixed), error.Out());
+        if (error) {
+            return false;
+        }
+        Trace("%s: packet size %u, from ZUR_GIGE_PACKET_SIZE", label.c_str(), fixed);
+        return true;
+    }
+    const guint found = arv_gv_device_auto_packet_size(device, error.Out());
+    if (error) {
+        return false;
+    }
+    Trace("%s: packet size %u, the largest that test packets came back with", label.c_str(), found);
+    return true;
+}
+
+void LossState::MarkLost() {
+    lost.store(true, std::memory_order_release);
+    const std::lock_guard<std::mutex> lock(watchLock);
+    for (const auto& [watch, wake] : watchers) {
+        wake();
+    }
+}
+
+std::uint64_t LossState::Watch(std::function<void()> wake) const {
+    const std::lock_guard<std::mutex> lock(watchLock);
+    const std::uint64_t watch = nextWatch++;
+    watchers.emplace(watch, std::move(wake));
+    return watch;
+}
+
+void LossState::Unwatch(std::uint64_t watch) const {
+    const std::lock_guard<std::mutex> lock(watchLock);
+    watchers.erase(watch);
+}
+
 Stream::Stream(GObjectPtr<ArvStream> arvStream, FrameFormat frameFormat,
                std::shared_ptr<const LossState> lossState, std::string streamLabel)
     : format(frameFormat),
       loss(std::move(lossState)),
       label(std::move(streamLabel)),
-      stream(std::move(arvStream)) {}
+      stream(std::move(arvStream)) {
+    arv_stream_set_emit_signals(stream.get(), TRUE);
+    newBufferHandler =
+        g_signal_connect(stream.get(), "new-buffer", G_CALLBACK(&Stream::OnNewBuffer), this);
+    lossWatch = loss->Watch([this] { Wake(); });
+}
 
 Stream::~Stream() {
     // Normally closed by the camera, which decides how the stream is released.
     Close();
+    loss->Unwatch(lossWatch);
+}
+
+void Stream::OnNewBuffer(ArvStream* /*stream*/, gpointer self) {
+    // On Aravis's receive thread, which must not wait long: the waiters take
+    // the buffer out themselves.
+    static_cast<Stream*>(self)->Wake();
+}
+
+void Stream::Wake() {
+    // Through the lock, so that a waiter between its look and its sleep
+    // does not miss the news.
+    { const std::lock_guard<std::mutex> lock(mutex); }
+    changed.notify_all();
 }
 
 void Stream::Push(const Pending& request) {
@@ -74,8 +141,65 @@ void Stream::Push(const Pending& request) {
     arv_stream_push_buffer(stream.get(), buffer);
 }
 
+void Stream::PushSpare(std::size_t spare) {
+    spares[spare].state = SpareState::InStream;
+    ArvBuffer* buffer = arv_buffer_new_full(format.payloadSize, spares[spare].memory.get(),
+                                            reinterpret_cast<void*>(kSpareTag | spare), nullptr);
+    arv_stream_push_buffer(stream.get(), buffer);
+}
+
+void Stream::QueueSpares() {
+    for (std::size_t spare = 0; spare < spares.size(); ++spare) {
+        if (spares[spare].state == SpareState::Free) {
+            PushSpare(spare);
+        }
+    }
+    sparesQueued = true;
+}
+
+void Stream::QueueAhead(bool on) {
+    std::unique_lock<std::mutex> lock(mutex);
+    changed.wait(lock, [this] { return withdrawing == 0; });
+    if (!stream) {
+        return;
+    }
+    if (on) {
+        if (spares.empty()) {
+            spares.resize(kSpares);
+            for (Spare& spare : spares) {
+                spare.memory = std::make_unique<std::uint8_t[]>(format.payloadSize);
+            }
+        }
+        queueAhead = true;
+        DropKept("a new acquisition");
+        sparesQueued = std::any_of(spares.begin(), spares.end(), [](const Spare& spare) {
+            return spare.state == SpareState::InStream;
+        });
+        underrunsSeen = Underruns();
+        return;
+    }
+    if (!queueAhead) {
+        return;
+    }
+    // Queued-ahead requests become direct ones, and the spares leave the
+    // stream (the receive thread stops to give them up).
+    queueAhead = false;
+    sparesQueued = false;
+    for (Pending& request : requests) {
+        request.direct = true;
+    }
+    DropKept("a direct acquisition");
+    static const Pending kNoRequest;  // none ends: all go back in
+    Withdraw(lock, &kNoRequest, ZUR_ERROR_NONE);
+}
+
+void Stream::SettingsChanged() {
+    settingsChangedNs.store(RealNs(), std::memory_order_relaxed);
+}
+
 std::uint32_t Stream::Request(void* memory, std::uint32_t size) {
     std::unique_lock<std::mutex> lock(mutex);
+    changed.wait(lock, [this] { return withdrawing == 0; });
     if (!stream) {
         return ZUR_ERROR_NOT_ALLOCATED;
     }
@@ -95,8 +219,21 @@ std::uint32_t Stream::Request(void* memory, std::uint32_t size) {
     request.memory = memory;
     request.size = size;
     request.serial = nextSerial++;
-    Push(request);
+    request.requestedNs = RealNs();
+    request.direct = !queueAhead || !sparesQueued;
+    if (request.direct) {
+        Push(request);
+    }
     return ZUR_ERROR_NONE;
+}
+
+void Stream::End(std::unique_lock<std::mutex>& lock, Pending& request, std::uint32_t error) {
+    if (request.direct) {
+        Withdraw(lock, &request, error);
+    } else {
+        request.state = State::Done;
+        request.error = error;
+    }
 }
 
 std::uint32_t Stream::Wait(void* memory, std::uint32_t timeoutMs, std::uint64_t& frameId) {
@@ -115,41 +252,34 @@ std::uint32_t Stream::Wait(void* memory, std::uint32_t timeoutMs, std::uint64_t&
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
 
     while (request->state != State::Done) {
-        if (loss->Lost()) {
-            Withdraw(lock, &*request, ZUR_ERROR_DEVICE_LOST);
-            continue;
-        }
-        const Clock::time_point now = Clock::now();
-        if (limited && now >= deadline) {
-            Withdraw(lock, &*request, ZUR_ERROR_TIMEOUT);
-            continue;
-        }
-        const auto slice = limited ? std::min<Clock::duration>(kPollSlice, deadline - now)
-                                   : Clock::duration{kPollSlice};
         if (!stream) {
             // Closed: every queued request ended with the stream.
             request->state = State::Done;
             request->error = ZUR_ERROR_ABORTED;
             break;
         }
-        if (popping || withdrawing > 0) {
-            changed.wait_for(lock, slice);
+        if (withdrawing > 0) {
+            changed.wait(lock);
             continue;
         }
-        // One thread at a time takes frames out of the Aravis queue, and
-        // hands each to its request; the others wait for the hand-over.
-        popping = true;
-        ArvStream* source = stream.get();
-        lock.unlock();
-        const auto micros = std::chrono::duration_cast<std::chrono::microseconds>(slice).count();
-        ArvBuffer* buffer = arv_stream_timeout_pop_buffer(
-            source, static_cast<guint64>(std::max<long long>(micros, 1)));
-        lock.lock();
-        popping = false;
-        if (buffer != nullptr) {
-            Complete(buffer);
+        if (loss->Lost()) {
+            End(lock, *request, ZUR_ERROR_DEVICE_LOST);
+            continue;
         }
-        changed.notify_all();
+        Drain();
+        if (request->state == State::Done || (!request->direct && Deliver(lock, *request))) {
+            continue;
+        }
+        if (!limited) {
+            changed.wait(lock);
+        } else if (changed.wait_until(lock, deadline) == std::cv_status::timeout &&
+                   request->state != State::Done && withdrawing == 0) {
+            // One last look: a frame may have come with the deadline.
+            Drain();
+            if (request->state != State::Done && (request->direct || !Deliver(lock, *request))) {
+                End(lock, *request, ZUR_ERROR_TIMEOUT);
+            }
+        }
     }
     const std::uint32_t error = request->error;
     if (error == ZUR_ERROR_NONE) {
@@ -165,20 +295,52 @@ std::uint32_t Stream::Wait(void* memory, std::uint32_t timeoutMs, std::uint64_t&
 
 void Stream::AbortAll() {
     std::unique_lock<std::mutex> lock(mutex);
-    if (stream) {
+    changed.wait(lock, [this] { return withdrawing == 0; });
+    if (!stream) {
+        return;
+    }
+    bool direct = false;
+    for (Pending& request : requests) {
+        if (request.state == State::Queued && !request.direct) {
+            request.state = State::Done;
+            request.error = ZUR_ERROR_ABORTED;
+        }
+        direct = direct || (request.state == State::Queued && request.direct);
+    }
+    if (direct) {
         Withdraw(lock, nullptr, ZUR_ERROR_ABORTED);
     }
+    changed.notify_all();
 }
 
 GObjectPtr<ArvStream> Stream::Close() {
     std::unique_lock<std::mutex> lock(mutex);
+    changed.wait(lock, [this] { return withdrawing == 0; });
     if (!stream) {
         return nullptr;
     }
+    for (Pending& request : requests) {
+        if (request.state == State::Queued) {
+            request.direct = true;  // all of them end here
+        }
+    }
+    queueAhead = false;
+    sparesQueued = false;
+    DropKept("the stream closes");
+    // The thread stops for good before the handler goes: a signal under way
+    // is then over.
+    Withdraw(lock, nullptr, ZUR_ERROR_ABORTED, false);
+    GObjectPtr<ArvStream> closed = std::move(stream);
+    changed.notify_all();
+    // Without the lock: Aravis holds a lock of its own while it signals,
+    // and the signal handler takes ours.
+    lock.unlock();
+    g_signal_handler_disconnect(closed.get(), newBufferHandler);
+    arv_stream_set_emit_signals(closed.get(), FALSE);
     // The receive thread runs on without buffers until the stream is
     // released (Aravis stops it then).
-    Withdraw(lock, nullptr, ZUR_ERROR_ABORTED);
-    return std::move(stream);
+    arv_stream_start_thread(closed.get());
+    return closed;
 }
 
 bool Stream::LastFrameId(const void* memory, std::uint64_t& frameId) const {
@@ -192,27 +354,140 @@ bool Stream::LastFrameId(const void* memory, std::uint64_t& frameId) const {
 }
 
 void Stream::Withdraw(std::unique_lock<std::mutex>& lock, const Pending* target,
-                      std::uint32_t error) {
+                      std::uint32_t error, bool restart) {
     ++withdrawing;
-    // A frame taken out of the queue is handed over before the thread stops.
-    changed.wait(lock, [this] { return !popping; });
+    ArvStream* source = stream.get();
+    lock.unlock();
     // Stopping the receive thread deletes every buffer it holds: queued,
-    // being filled or filled and not yet taken. The memory stays the caller's.
-    arv_stream_stop_thread(stream.get(), TRUE);
-    for (Stream::Pending& request : requests) {
-        if (request.state != State::Queued) {
+    // being filled or filled and not yet taken. The memory stays ours or the
+    // caller's.
+    arv_stream_stop_thread(source, TRUE);
+    lock.lock();
+    for (Spare& spare : spares) {
+        if (spare.state == SpareState::InStream) {
+            spare.state = SpareState::Free;
+        }
+    }
+    for (Pending& request : requests) {
+        if (request.state != State::Queued || !request.direct) {
             continue;
         }
-        if (target == nullptr || target == &request) {
+        if (!restart || target == nullptr || target == &request) {
             request.state = State::Done;
             request.error = error;
         } else {
             Push(request);
         }
     }
-    arv_stream_start_thread(stream.get());
+    if (restart) {
+        if (sparesQueued) {
+            QueueSpares();
+        }
+        arv_stream_start_thread(source);
+    }
     --withdrawing;
     changed.notify_all();
+}
+
+void Stream::Drain() {
+    while (ArvBuffer* buffer = arv_stream_try_pop_buffer(stream.get())) {
+        Complete(buffer);
+    }
+}
+
+std::uint64_t Stream::Underruns() const {
+    guint64 completed = 0;
+    guint64 failures = 0;
+    guint64 underruns = 0;
+    arv_stream_get_statistics(stream.get(), &completed, &failures, &underruns);
+    return underruns;
+}
+
+void Stream::Recycle(std::size_t spare) {
+    if (stream && queueAhead && sparesQueued && withdrawing == 0) {
+        PushSpare(spare);
+    } else {
+        // Queued again, if need be, once the receive thread restarts.
+        spares[spare].state = SpareState::Free;
+    }
+}
+
+void Stream::DropKept(const char* why) {
+    if (!kept.empty()) {
+        Trace("%s: %zu kept frames dropped: %s", label.c_str(), kept.size(), why);
+    }
+    while (!kept.empty()) {
+        const std::size_t spare = kept.front().spare;
+        kept.pop_front();
+        Recycle(spare);
+    }
+}
+
+bool Stream::Deliver(std::unique_lock<std::mutex>& lock, Pending& request) {
+    if (const std::uint64_t underruns = Underruns(); underruns != underrunsSeen) {
+        // Frames came while every buffer was full: what is kept is older
+        // than what was lost, so the request takes the next frame instead.
+        underrunsSeen = underruns;
+        if (!kept.empty()) {
+            DropKept("the queue ran over");
+            return false;
+        }
+    }
+    while (!kept.empty()) {
+        Kept next = std::move(kept.front());
+        kept.pop_front();
+        ArvBuffer* buffer = next.buffer.get();
+        const std::uint64_t frameId = arv_buffer_get_frame_id(buffer);
+        const std::uint32_t error = Check(buffer);
+        const std::uint64_t begun = arv_buffer_get_system_timestamp(buffer);
+        // Twice the queue's span, so that only what the queue cannot have
+        // kept for a stalled host counts as stale.
+        const std::uint64_t span = 2 * kSpares * frameIntervalNs;
+        if (begun < settingsChangedNs.load(std::memory_order_relaxed) ||
+            (request.requestedNs > begun && request.requestedNs - begun > span)) {
+            // Kept while nobody asked, for longer than a stall the queue is
+            // for, or taken with settings the camera no longer has.
+            Trace("%s: frame %llu stale: skipped", label.c_str(),
+                  static_cast<unsigned long long>(frameId));
+            Recycle(next.spare);
+            continue;
+        }
+        if (error == ZUR_ERROR_NONE && lastDelivered && !Newer(frameId, *lastDelivered)) {
+            Trace("%s: frame %llu older than frame %llu: skipped", label.c_str(),
+                  static_cast<unsigned long long>(frameId),
+                  static_cast<unsigned long long>(*lastDelivered));
+            Recycle(next.spare);
+            continue;
+        }
+        if (error != ZUR_ERROR_NONE) {
+            Trace("%s: frame %llu not delivered: %s", label.c_str(),
+                  static_cast<unsigned long long>(frameId),
+                  StatusText(arv_buffer_get_status(buffer)));
+            Recycle(next.spare);
+            request.state = State::Done;
+            request.error = error;
+            return true;
+        }
+        // Claimed before the copy, so that no other wait delivers an older
+        // frame meanwhile.
+        lastDelivered = frameId;
+        spares[next.spare].state = SpareState::Copying;
+        next.buffer.reset();
+        lock.unlock();
+        std::memcpy(request.memory, spares[next.spare].memory.get(), format.payloadSize);
+        lock.lock();
+        changed.wait(lock, [this] { return withdrawing == 0; });
+        Recycle(next.spare);
+        if (request.state == State::Queued) {
+            request.state = State::Done;
+            request.error = ZUR_ERROR_NONE;
+            request.frameId = frameId;
+            Trace("%s: frame %llu delivered", label.c_str(),
+                  static_cast<unsigned long long>(frameId));
+        }
+        return true;
+    }
+    return false;
 }
 
 std::uint32_t Stream::Check(ArvBuffer* buffer) const {
@@ -233,6 +508,20 @@ std::uint32_t Stream::Check(ArvBuffer* buffer) const {
 void Stream::Complete(ArvBuffer* buffer) {
     GObjectPtr<ArvBuffer> owned(buffer);
     const auto serial = reinterpret_cast<std::uintptr_t>(arv_buffer_get_user_data(buffer));
+    if ((serial & kSpareTag) != 0) {
+        const std::size_t spare = serial & ~kSpareTag;
+        spares[spare].state = SpareState::Kept;
+        const std::uint64_t begun = arv_buffer_get_system_timestamp(buffer);
+        if (lastFrameNs != 0 && begun > lastFrameNs) {
+            // Smoothed: frames of a loaded sender come in bunches.
+            const std::uint64_t interval = begun - lastFrameNs;
+            frameIntervalNs =
+                frameIntervalNs == 0 ? interval : (frameIntervalNs * 7 + interval) / 8;
+        }
+        lastFrameNs = std::max(lastFrameNs, begun);
+        kept.push_back({std::move(owned), spare});
+        return;
+    }
     const auto request =
         std::find_if(requests.begin(), requests.end(), [serial](const auto& entry) {
             return entry.serial == serial && entry.state == State::Queued;
@@ -266,6 +555,10 @@ void Stream::Complete(ArvBuffer* buffer) {
     request->error = error;
     if (error == ZUR_ERROR_NONE) {
         lastDelivered = frameId;
+    }
+    if (queueAhead && !sparesQueued) {
+        // Behind the caller's buffer, the spares keep what comes next.
+        QueueSpares();
     }
     if (request->error == ZUR_ERROR_NONE) {
         Trace("%s: frame %llu delivered", label.c_str(),
