@@ -16,6 +16,7 @@
 #include "log/DriverLog.h"
 #include "log/ExportFrame.h"
 #include "params/ParamSet.h"
+#include "params/SettingTable.h"
 #include "platform/Mutex.h"
 #include "platform/ZurLibrary.h"
 
@@ -63,6 +64,8 @@ class Camera {
     const std::string& Identity() const { return identity; }
     bool IsColor() const { return (modelFlags & ModelColor) != 0; }
     bool IsH280() const { return (modelFlags & ModelH280) != 0; }
+    // The family whose definition, registers and limits the camera has.
+    Family SettingFamily() const { return FamilyOf(modelFlags); }
     int PixelSize() const { return pixelSize; }
     DriverLog& Log() const { return log; }
 
@@ -119,7 +122,10 @@ class Camera {
     std::uint32_t ReadRegister(std::uint32_t address) REQUIRES(cameraLock);
     float ReadRegisterFloat(std::uint32_t address) REQUIRES(cameraLock);
 
-    // Feature setters: a value of -1 or less writes the stored value again.
+    // Feature setters: a value of -1 or less (kWriteStored) writes the stored
+    // value again.
+    static constexpr int kWriteStored = -1;
+    static constexpr float kWriteStoredRate = -1.0f;
     bool SetParamInt(Param<int>& param, int value) REQUIRES(cameraLock);
     bool SetParamFloat(Param<double>& param, float value) REQUIRES(cameraLock);
     bool SetParamEnum(ParamEnum& param, int code) REQUIRES(cameraLock);
@@ -127,6 +133,8 @@ class Camera {
     bool SetBlackLevel(int value) REQUIRES(cameraLock);
     bool SetGainSelector() REQUIRES(cameraLock);
     bool SetSizeAndPosition() REQUIRES(cameraLock);
+    // Writes the stored ActiveGPO code into the lower 16 bits of its
+    // register, keeping the upper ones.
     bool setActiveGPO() REQUIRES(cameraLock);
     bool SetBandAdjustment(int value) REQUIRES(cameraLock);
     bool SetColorFilter(int code) REQUIRES(cameraLock);
@@ -134,11 +142,15 @@ class Camera {
     void GetMinMaxValues() REQUIRES(cameraLock);
     void GetAllParametersFromCamera() REQUIRES(cameraLock);
     void SetParameters() REQUIRES(cameraLock);
+    // The setting's stored value written again, the way its row says.
+    bool WriteStoredValue(const SettingRow& row) REQUIRES(cameraLock);
 
     // Image transfer.
     bool ReadFilterValue() REQUIRES(cameraLock);
     // Refuses a convert mode that would read more than rawBufferSize bytes.
     bool CreateConversionHandle(std::uint32_t rawBufferSize) REQUIRES(cameraLock);
+    // The Zaze buffer's image into the destination buffer that the host
+    // reads its rows from, converted on colour cameras.
     bool CopyImageToVantixBuffer() REQUIRES(cameraLock);
 
     // Acquisition.

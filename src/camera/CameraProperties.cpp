@@ -4,6 +4,7 @@
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <type_traits>
 #include <variant>
 
 #include "camera/Camera.h"
@@ -14,9 +15,9 @@ namespace {
 using platform::EqualsIgnoringAsciiCase;
 using platform::LowerAscii;
 
-bool Matches(const char* property, const char* const (&names)[2]) {
-    return EqualsIgnoringAsciiCase(property, names[0]) ||
-           (names[1] != nullptr && EqualsIgnoringAsciiCase(property, names[1]));
+bool Matches(const char* property, const PropertyNames& names) {
+    return (names.name != nullptr && EqualsIgnoringAsciiCase(property, names.name)) ||
+           (names.alias != nullptr && EqualsIgnoringAsciiCase(property, names.alias));
 }
 
 int HexDigit(char c) {
@@ -57,165 +58,110 @@ int Truncate(double value) {
 
 constexpr const char* kPixelSize = "PixelSize";
 
-enum class Family { Any, NotH280, NotColor, H280NotColor };
+// What GetProperty answers for a setting: the driver's log switches, or the
+// stored value (a decimal one truncated, an enumerated one as its item's code).
+int ReadSetting(const Camera& camera, const ParamSet& params, const SettingRow& row) {
+    if (row.special == Special::DriverLog) {
+        return row.id == Setting::LogLevel ? camera.Log().LogLevel()
+                                           : (camera.Log().LogIntoFile() ? 1 : 0);
+    }
+    return std::visit(
+        [&](auto member) {
+            const auto& param = params.*member;
+            using Type = std::remove_cvref_t<decltype(param)>;
+            if constexpr (std::is_same_v<Type, ParamEnum>) {
+                return param.CurrentCode();
+            } else if constexpr (std::is_same_v<Type, Param<double>>) {
+                return Truncate(param.value);
+            } else {
+                return param.value;
+            }
+        },
+        row.member);
+}
 
-// Where a readable property's value comes from: a parameter of the set (a
-// decimal one truncated, an enumerated one as its item's code), or a
-// setting the camera's set does not hold.
-using ReadOut = std::variant<Param<int> ParamSet::*, Param<double> ParamSet::*,
-                             ParamEnum ParamSet::*, int (*)(const Camera&)>;
+int ReadCameraProperty(const Camera& camera, CameraProperty property) {
+    return property == CameraProperty::Continuous && camera.IsContinuous() ? 1 : 0;
+}
 
-struct Readable {
-    const char* names[2];
-    Family family;
-    ReadOut source;
-};
-
-// What GetProperty answers, in the order in which names are matched.
-// clang-format off
-const Readable kReadable[] = {
-    {{"continous", "continuous"}, Family::Any,          [](const Camera& c) { return c.IsContinuous() ? 1 : 0; }},
-    {{"LogLevel", nullptr},       Family::Any,          [](const Camera& c) { return c.Log().LogLevel(); }},
-    {{"LogIntoFile", nullptr},    Family::Any,          [](const Camera& c) { return c.Log().LogIntoFile() ? 1 : 0; }},
-    {{"Exposure", "ExposureTime"}, Family::Any,         &ParamSet::Exposure},
-    {{"FrameRate", nullptr},      Family::Any,          &ParamSet::FrameRate},
-    {{"BlackLevel", nullptr},     Family::Any,          &ParamSet::BlackLevel},
-    {{"Gamma", nullptr},          Family::NotH280,      &ParamSet::Gamma},
-    {{"ImageWidth", nullptr},     Family::Any,          &ParamSet::ImageWidth},
-    {{"ImageHeight", nullptr},    Family::Any,          &ParamSet::ImageHeight},
-    {{"ImageOffsetX", nullptr},   Family::Any,          &ParamSet::ImageOffsetX},
-    {{"ImageOffsetY", nullptr},   Family::Any,          &ParamSet::ImageOffsetY},
-    {{"Gain", nullptr},           Family::Any,          &ParamSet::Gain},
-    {{"GainRed", nullptr},        Family::Any,          &ParamSet::GainRed},
-    {{"GainGreen", nullptr},      Family::Any,          &ParamSet::GainGreen},
-    {{"GainBlue", nullptr},       Family::Any,          &ParamSet::GainBlue},
-    {{"BandAdjustment", nullptr}, Family::Any,          &ParamSet::BandAdjustment},
-    {{"BandLevel", nullptr},      Family::Any,          &ParamSet::BandLevel},
-    {{"SensorTaps", nullptr},     Family::Any,          &ParamSet::SensorTaps},
-    {{"VerticalBinning", nullptr}, Family::NotColor,    &ParamSet::VerticalBinning},
-    {{"HorizontalBinning", nullptr}, Family::H280NotColor, &ParamSet::HorizontalBinning},
-    {{"TriggerDelay", nullptr},   Family::Any,          &ParamSet::TriggerDelay},
-    {{"TriggerMode", nullptr},    Family::Any,          &ParamSet::TriggerMode},
-    {{"TriggerSource", nullptr},  Family::Any,          &ParamSet::TriggerSource},
-    {{"TriggerActivation", nullptr}, Family::Any,       &ParamSet::TriggerActivation},
-    {{"TriggerInhibit", nullptr}, Family::Any,          &ParamSet::TriggerInhibit},
-    {{"ColorFilter", nullptr},    Family::Any,          &ParamSet::ColorFilter},
-};
-// clang-format on
-
-int Read(const Camera& camera, const ParamSet& params, const ReadOut& source) {
-    struct Reader {
-        const Camera& camera;
-        const ParamSet& params;
-        int operator()(Param<int> ParamSet::*member) const { return (params.*member).value; }
-        int operator()(Param<double> ParamSet::*member) const {
-            return Truncate((params.*member).value);
+// What SetProperty does with a setting: its special case, else the setter
+// of its type.
+bool WriteSetting(Camera& c, const SettingRow& row, int v) REQUIRES(c.cameraLock) {
+    ParamSet& set = c.Params();
+    switch (row.special) {
+        case Special::DriverLog:
+            if (row.id == Setting::LogLevel) {
+                c.Log().SetLogLevel(v);
+            } else {
+                c.Log().SetLogIntoFile(v != 0);
+            }
+            return true;
+        case Special::FrameRate:
+            return c.SetFrameRate(static_cast<float>(v));
+        case Special::Gain:
+            return c.SetGainSelector() &&
+                   c.SetParamInt(set.*std::get<Param<int> ParamSet::*>(row.member), v);
+        case Special::BlackLevel:
+            return c.SetBlackLevel(v);
+        case Special::BandAdjustment:
+            return c.SetBandAdjustment(v);
+        case Special::BandLevel: {
+            // Stored only: the camera takes the level with the next band adjustment.
+            Param<int>& level = set.*std::get<Param<int> ParamSet::*>(row.member);
+            if (v < level.min || v > level.max) {
+                LogMessage(c.Log(), 1, "Camera::SetProperty: band level not in range: %d", v);
+                return false;
+            }
+            level.value = v;
+            return true;
         }
-        int operator()(ParamEnum ParamSet::*member) const { return (params.*member).CurrentCode(); }
-        int operator()(int (*read)(const Camera&)) const { return read(camera); }
-    };
-    return std::visit(Reader{camera, params}, source);
+        case Special::ColorFilter:
+            return c.SetColorFilter(v);
+        case Special::None:
+        case Special::Geometry:
+        case Special::ActiveGpo:
+            break;
+    }
+    return std::visit(
+        [&](auto member) REQUIRES(c.cameraLock) {
+            auto& param = set.*member;
+            using Type = std::remove_cvref_t<decltype(param)>;
+            if constexpr (std::is_same_v<Type, ParamEnum>) {
+                return c.SetParamEnum(param, v);
+            } else if constexpr (std::is_same_v<Type, Param<double>>) {
+                return c.SetParamFloat(param, static_cast<float>(v));
+            } else {
+                return c.SetParamInt(param, v);
+            }
+        },
+        row.member);
 }
 
-struct Writable {
-    const char* names[2];
-    bool (*write)(Camera& camera, int value);
-};
-
-bool SetGain(Camera& camera, Param<int>& gain, int value) REQUIRES(camera.cameraLock) {
-    return camera.SetGainSelector() && camera.SetParamInt(gain, value);
+bool WriteCameraProperty(Camera& c, CameraProperty property, int v) REQUIRES(c.cameraLock) {
+    switch (property) {
+        case CameraProperty::DebugView:
+            c.Log().SetDebugView(v);
+            return true;
+        case CameraProperty::SoftwareTrigger:
+            return c.GenerateSoftwareTrigger();
+        case CameraProperty::Continuous:
+            c.SetContinuousGrab(v != 0);
+            return true;
+    }
+    return false;
 }
 
-// What SetProperty accepts, in the order in which names are matched. Each
-// runs under the camera's lock, which its annotation lets the analysis check.
-const Writable kWritable[] = {
-    {{"LogLevel", nullptr},
-     [](Camera& c, int v) REQUIRES(c.cameraLock) {
-         c.Log().SetLogLevel(v);
-         return true;
-     }},
-    {{"DebugView", nullptr},
-     [](Camera& c, int v) REQUIRES(c.cameraLock) {
-         c.Log().SetDebugView(v);
-         return true;
-     }},
-    {{"LogIntoFile", nullptr},
-     [](Camera& c, int v) REQUIRES(c.cameraLock) {
-         c.Log().SetLogIntoFile(v != 0);
-         return true;
-     }},
-    {{"SoftwareTrigger", nullptr},
-     [](Camera& c, int) REQUIRES(c.cameraLock) { return c.GenerateSoftwareTrigger(); }},
-    {{"continous", "continuous"},
-     [](Camera& c, int v) REQUIRES(c.cameraLock) {
-         c.SetContinuousGrab(v != 0);
-         return true;
-     }},
-    {{"AcquisitionFrameRate", nullptr},
-     [](Camera& c, int v) REQUIRES(c.cameraLock) { return c.SetFrameRate(static_cast<float>(v)); }},
-    {{"TriggerMode", nullptr},
-     [](Camera& c, int v)
-         REQUIRES(c.cameraLock) { return c.SetParamEnum(c.Params().TriggerMode, v); }},
-    {{"TriggerSource", nullptr},
-     [](Camera& c, int v)
-         REQUIRES(c.cameraLock) { return c.SetParamEnum(c.Params().TriggerSource, v); }},
-    {{"ExposureTime", "Exposure"},
-     [](Camera& c, int v) REQUIRES(c.cameraLock) { return c.SetParamInt(c.Params().Exposure, v); }},
-    {{"Gain", nullptr},
-     [](Camera& c, int v) REQUIRES(c.cameraLock) { return SetGain(c, c.Params().Gain, v); }},
-    {{"GainRed", nullptr},
-     [](Camera& c, int v) REQUIRES(c.cameraLock) { return SetGain(c, c.Params().GainRed, v); }},
-    {{"GainGreen", nullptr},
-     [](Camera& c, int v) REQUIRES(c.cameraLock) { return SetGain(c, c.Params().GainGreen, v); }},
-    {{"GainBlue", nullptr},
-     [](Camera& c, int v) REQUIRES(c.cameraLock) { return SetGain(c, c.Params().GainBlue, v); }},
-    {{"BlackLevel", nullptr},
-     [](Camera& c, int v) REQUIRES(c.cameraLock) { return c.SetBlackLevel(v); }},
-    {{"BandAdjustment", nullptr},
-     [](Camera& c, int v) REQUIRES(c.cameraLock) { return c.SetBandAdjustment(v); }},
-    {{"BandLevel", nullptr},
-     [](Camera& c, int v) REQUIRES(c.cameraLock) {
-         // Stored only: the camera takes the level with the next band adjustment.
-         Param<int>& level = c.Params().BandLevel;
-         if (v < level.min || v > level.max) {
-             LogMessage(c.Log(), 1, "Camera::SetProperty: band level not in range: %d", v);
-             return false;
-         }
-         level.value = v;
-         return true;
-     }},
-    {{"SensorTaps", nullptr},
-     [](Camera& c, int v)
-         REQUIRES(c.cameraLock) { return c.SetParamEnum(c.Params().SensorTaps, v); }},
-    {{"ColorFilter", nullptr},
-     [](Camera& c, int v) REQUIRES(c.cameraLock) { return c.SetColorFilter(v); }},
-};
-
-std::string SecondName(const char* const (&names)[2]) {
-    return names[1] != nullptr ? names[1] : "";
+std::string SecondName(const PropertyNames& names) {
+    return names.alias != nullptr ? names.alias : "";
 }
 
 // Whether a table entry names a known property, in whatever order.
-bool SameNames(const PropertyName& known, const char* const (&names)[2]) {
+bool SameNames(const PropertyName& known, const PropertyNames& names) {
     const std::string second = SecondName(names);
-    return (EqualsIgnoringAsciiCase(known.name, names[0]) &&
+    return (EqualsIgnoringAsciiCase(known.name, names.name) &&
             EqualsIgnoringAsciiCase(known.alias, second)) ||
            (EqualsIgnoringAsciiCase(known.name, second) &&
-            EqualsIgnoringAsciiCase(known.alias, names[0]));
-}
-
-bool InFamily(const Camera& camera, Family family) {
-    switch (family) {
-        case Family::Any:
-            return true;
-        case Family::NotH280:
-            return !camera.IsH280();
-        case Family::NotColor:
-            return !camera.IsColor();
-        case Family::H280NotColor:
-            return camera.IsH280() && !camera.IsColor();
-    }
-    return false;
+            EqualsIgnoringAsciiCase(known.alias, names.name));
 }
 
 }  // namespace
@@ -236,15 +182,15 @@ bool Camera::GetProperty(const char* property, int* value) {
         *value = pixelSize;
         return true;
     }
-    const Readable* match = nullptr;
-    for (const Readable& entry : kReadable) {
-        if (Matches(property, entry.names)) {
-            match = &entry;
-            break;
-        }
-    }
-    if (match != nullptr && InFamily(*this, match->family)) {
-        *value = Read(*this, params, match->source);
+    const auto match = std::find_if(
+        settings::GetOrder().begin(), settings::GetOrder().end(),
+        [&](const PropertyRef& ref) { return Matches(property, settings::GetNames(ref)); });
+    const Setting* setting =
+        match != settings::GetOrder().end() ? std::get_if<Setting>(&*match) : nullptr;
+    if (setting != nullptr && Includes(settings::Row(*setting).answeredOn, SettingFamily())) {
+        *value = ReadSetting(*this, params, settings::Row(*setting));
+    } else if (match != settings::GetOrder().end() && setting == nullptr) {
+        *value = ReadCameraProperty(*this, std::get<CameraProperty>(*match));
     } else {
         LogMessage(log, 1, "Camera::GetProperty: unrecognized property name prop=%s \n", property);
     }
@@ -268,10 +214,14 @@ bool Camera::SetProperty(const char* property, int value) {
                    property, value);
         return false;
     }
-    for (const Writable& entry : kWritable) {
-        if (Matches(property, entry.names)) {
-            return entry.write(*this, value);
+    for (const PropertyRef& ref : settings::SetOrder()) {
+        if (!Matches(property, settings::SetNames(ref))) {
+            continue;
         }
+        if (const Setting* setting = std::get_if<Setting>(&ref)) {
+            return WriteSetting(*this, settings::Row(*setting), value);
+        }
+        return WriteCameraProperty(*this, std::get<CameraProperty>(ref), value);
     }
     LogMessage(log, 1, "Camera::SetProperty: unrecognized property name:%s value=%d", property,
                value);
@@ -280,15 +230,17 @@ bool Camera::SetProperty(const char* property, int value) {
 
 std::vector<PropertyName> Camera::KnownProperties() {
     std::vector<PropertyName> known{{kPixelSize, "", true, false}};
-    for (const Readable& entry : kReadable) {
-        known.push_back({entry.names[0], SecondName(entry.names), true});
+    for (const PropertyRef& ref : settings::GetOrder()) {
+        const PropertyNames names = settings::GetNames(ref);
+        known.push_back({names.name, SecondName(names), true});
     }
-    for (const Writable& entry : kWritable) {
+    for (const PropertyRef& ref : settings::SetOrder()) {
+        const PropertyNames names = settings::SetNames(ref);
         auto same = std::find_if(known.begin(), known.end(), [&](const PropertyName& property) {
-            return SameNames(property, entry.names);
+            return SameNames(property, names);
         });
         if (same == known.end()) {
-            same = known.insert(known.end(), {entry.names[0], SecondName(entry.names)});
+            same = known.insert(known.end(), {names.name, SecondName(names)});
         }
         same->writable = true;
     }

@@ -5,39 +5,20 @@
 #include <cstdint>
 #include <limits>
 #include <optional>
+#include <type_traits>
+#include <variant>
 
 #include "camera/Camera.h"
 
 namespace {
 
-// Control and limit registers, the same on every family.
+// Control registers, the same on every family; the limit registers are
+// columns of the setting table.
 constexpr std::uint32_t kSoftwareTrigger = 0xA00002F8;
 constexpr std::uint32_t kFrameRateAuto = 0xA0000224;
 constexpr std::uint32_t kBlackLevelAuto = 0xA0002018;
 constexpr std::uint32_t kBlackLevelSelector = 0xA0001100;
 constexpr std::uint32_t kGainAuto = 0xA000201C;
-constexpr std::uint32_t kWidthMax = 0xA0007000;
-constexpr std::uint32_t kWidthMin = 0xA0007004;
-constexpr std::uint32_t kHeightMax = 0xA0007008;
-constexpr std::uint32_t kHeightMin = 0xA000700C;
-constexpr std::uint32_t kFrameRateMax = 0xA0007010;
-constexpr std::uint32_t kFrameRateMin = 0xA0007014;
-constexpr std::uint32_t kGainMax = 0xA0007020;
-constexpr std::uint32_t kGainMin = 0xA0007024;
-constexpr std::uint32_t kBlackLevelMax = 0xA0007048;
-constexpr std::uint32_t kBlackLevelMin = 0xA000704C;
-constexpr std::uint32_t kExposureMax = 0xA0007058;
-constexpr std::uint32_t kExposureMin = 0xA000705C;
-constexpr std::uint32_t kTriggerDelayMax = 0xA0007060;
-constexpr std::uint32_t kTriggerDelayMin = 0xA0007064;
-constexpr std::uint32_t kGammaMax = 0xA0007068;
-constexpr std::uint32_t kGammaMin = 0xA000706C;
-constexpr std::uint32_t kStrobeDelayMax = 0xA0007078;
-constexpr std::uint32_t kStrobeDelayMin = 0xA000707C;
-constexpr std::uint32_t kStrobeDurationMax = 0xA0007080;
-constexpr std::uint32_t kStrobeDurationMin = 0xA0007084;
-constexpr std::uint32_t kColorGainMax = 0xA00070C0;
-constexpr std::uint32_t kColorGainMin = 0xA00070C4;
 
 constexpr std::uint32_t kDigitalAll = 0x20000;  // black-level selector, upper half
 constexpr std::uint32_t kRecordBytes = 4 * ZUR_MAX_REGISTERS;
@@ -426,153 +407,159 @@ bool Camera::GenerateSoftwareTrigger() {
     return fired;
 }
 
-void Camera::GetMinMaxValues() {
-    LogMessage(log, 2, "INFO: Camera::GetMinMaxValues entering\n");
-    const auto readInt = [this](std::uint32_t address) REQUIRES(cameraLock) {
-        return static_cast<int>(ReadRegister(address));
-    };
-    const auto readPair = [&](Param<int>& param, std::uint32_t maxAddress, std::uint32_t minAddress)
-                              REQUIRES(cameraLock) {
-                                  param.max = readInt(maxAddress);
-                                  param.min = readInt(minAddress);
-                              };
-    readPair(params.Exposure, kExposureMax, kExposureMin);
-    readPair(params.BlackLevel, kBlackLevelMax, kBlackLevelMin);
-    Param<double>& rate = params.FrameRate;
-    if (IsH280()) {
-        rate.max = ReadRegister(kFrameRateMax) / kH280RateUnits;
-        rate.min = ReadRegister(kFrameRateMin) / kH280RateUnits;
-    } else {
-        rate.max = ReadRegisterFloat(kFrameRateMax);
-        rate.min = ReadRegisterFloat(kFrameRateMin);
-    }
-    LogMessage(log, 3, "Camera::GetMinMaxValues minFrameRate= %f, maxFrameRate= %f,  \n", rate.min,
-               rate.max);
-    readPair(params.ImageWidth, kWidthMax, kWidthMin);
-    readPair(params.ImageHeight, kHeightMax, kHeightMin);
-    params.ImageOffsetX.max = params.ImageWidth.max - params.ImageWidth.min;
-    params.ImageOffsetX.min = 0;
-    params.ImageOffsetY.max = params.ImageHeight.max - params.ImageHeight.min;
-    params.ImageOffsetY.min = 0;
-    readPair(params.Gain, kGainMax, kGainMin);
-    if (IsColor()) {
-        for (Param<int>* gain : {&params.GainRed, &params.GainGreen, &params.GainBlue}) {
-            readPair(*gain, kColorGainMax, kColorGainMin);
-        }
-    }
-    const int binningMin = IsH280() ? 1 : 0;
-    const int binningMax = IsH280() ? 2 : 1;
-    for (Param<int>* binning : {&params.VerticalBinning, &params.HorizontalBinning}) {
-        binning->min = binningMin;
-        binning->max = binningMax;
-    }
-    params.BandAdjustment.min = 0;
-    params.BandAdjustment.max = 1;
-    params.BandLevel.min = 0;
-    params.BandLevel.max = 100;
-    readPair(params.TriggerDelay, kTriggerDelayMax, kTriggerDelayMin);
-    const int durationMax = readInt(kStrobeDurationMax);
-    const int durationMin = readInt(kStrobeDurationMin);
-    params.StrobeDuration2.max = params.StrobeDuration1.max = durationMax;
-    params.StrobeDuration2.min = params.StrobeDuration1.min = durationMin;
-    const int delayMax = readInt(kStrobeDelayMax);
-    const int delayMin = readInt(kStrobeDelayMin);
-    params.StrobeDelay2.max = params.StrobeDelay1.max = delayMax;
-    params.StrobeDelay2.min = params.StrobeDelay1.min = delayMin;
-    if (!IsH280()) {
-        params.Gamma.max = ReadRegisterFloat(kGammaMax);
-        params.Gamma.min = ReadRegisterFloat(kGammaMin);
-    }
-    LogMessage(log, 3, "INFO: Camera::GetMinMaxValues leaving\n");
-}
+// The three passes over the whole set: each follows its list in the setting
+// table and does for each row what the row's special case says.
 
-void Camera::GetAllParametersFromCamera() {
-    const auto readInt = [this](Param<int>& param) REQUIRES(cameraLock) {
-        param.value = static_cast<int>(ReadRegister(param.registerAddress));
-    };
-    const auto readCode = [this](ParamEnum& param,
-                                 std::uint32_t mask = 0xFFFFFFFFu) REQUIRES(cameraLock) {
-        param.SetByCode(static_cast<int>(ReadRegister(param.registerAddress) & mask));
-    };
-    readInt(params.Exposure);
-    readInt(params.BlackLevel);
-    if (IsH280()) {
-        params.FrameRate.value = ReadRegister(params.FrameRate.registerAddress) / kH280RateUnits;
-        readCode(params.SensorTaps);
-    } else {
-        params.FrameRate.value = ReadRegisterFloat(params.FrameRate.registerAddress);
-        params.Gamma.value = ReadRegisterFloat(params.Gamma.registerAddress);
+bool Camera::WriteStoredValue(const SettingRow& row) {
+    switch (row.special) {
+        case Special::FrameRate:
+            return SetFrameRate(kWriteStoredRate);
+        case Special::BlackLevel:
+            return SetBlackLevel(kWriteStored);
+        case Special::Geometry:
+            return SetSizeAndPosition();
+        case Special::BandAdjustment:
+            return SetBandAdjustment(params.BandAdjustment.value);
+        case Special::ActiveGpo:
+            return setActiveGPO();
+        case Special::ColorFilter:
+            return SetColorFilter(kWriteStored);
+        case Special::DriverLog:
+        case Special::BandLevel:
+            return true;  // nothing of the camera's
+        case Special::None:
+        case Special::Gain:
+            break;
     }
-    LogMessage(log, 3, "INFO: Camera::GetAllParametersFromCamera framerate= %f\n",
-               params.FrameRate.value);
-    for (Param<int>* param : {&params.ImageWidth, &params.ImageHeight, &params.ImageOffsetX,
-                              &params.ImageOffsetY, &params.Gain}) {
-        readInt(*param);
-    }
-    if (!IsColor()) {
-        readInt(params.VerticalBinning);
-        if (IsH280()) {
-            readInt(params.HorizontalBinning);
-        }
-    } else {
-        readInt(params.GainRed);
-        readInt(params.GainGreen);
-        readInt(params.GainBlue);
-        ReadFilterValue();
-    }
-    for (ParamEnum* trigger : {&params.TriggerMode, &params.TriggerSource,
-                               &params.TriggerActivation, &params.TriggerInhibit}) {
-        readCode(*trigger);
-    }
-    readInt(params.TriggerDelay);
-    readCode(params.ActiveGPO, 0xFFFFu);
-    readCode(params.LineSource1);
-    readCode(params.LineSource2);
-    for (Param<int>* param :
-         {&params.LineInverter1, &params.LineInverter2, &params.StrobeDuration1,
-          &params.StrobeDuration2, &params.StrobeDelay1, &params.StrobeDelay2}) {
-        readInt(*param);
-    }
+    ParamSet& set = params;
+    return std::visit(
+        [&](auto member) REQUIRES(cameraLock) {
+            auto& param = set.*member;
+            using Type = std::remove_cvref_t<decltype(param)>;
+            if constexpr (std::is_same_v<Type, ParamEnum>) {
+                return SetParamEnum(param, kWriteStored);
+            } else if constexpr (std::is_same_v<Type, Param<double>>) {
+                return SetParamFloat(param, kWriteStoredRate);
+            } else {
+                return SetParamInt(param, kWriteStored);
+            }
+        },
+        row.member);
 }
 
 void Camera::SetParameters() {
     LogMessage(log, 2, "INFO: Camera::SetParameters entering\n");
-    SetParamInt(params.Exposure, -1);
-    SetBlackLevel(-1);
-    SetFrameRate(-1.0f);
-    SetSizeAndPosition();
-    SetGainSelector();
-    SetParamInt(params.Gain, -1);
-    SetParamInt(params.GainRed, -1);
-    SetParamInt(params.GainGreen, -1);
-    SetParamInt(params.GainBlue, -1);
-    SetBandAdjustment(params.BandAdjustment.value);
-    if (!IsColor()) {
-        SetParamInt(params.VerticalBinning, -1);
-        if (IsH280()) {
-            SetParamInt(params.HorizontalBinning, -1);
+    const Family family = SettingFamily();
+    for (const Step& step : settings::OpenWrites()) {
+        if (!settings::Applies(step, family)) {
+            continue;
+        }
+        if (step.kind == StepKind::GainAutoOff) {
+            SetGainSelector();
+        } else {
+            WriteStoredValue(settings::Row(step.setting));
         }
     }
-    SetParamEnum(params.TriggerMode, -1);
-    SetParamEnum(params.TriggerSource, -1);
-    SetParamEnum(params.TriggerActivation, -1);
-    SetParamEnum(params.TriggerInhibit, -1);
-    SetParamInt(params.TriggerDelay, -1);
-    setActiveGPO();
-    SetParamEnum(params.LineSource1, -1);
-    SetParamEnum(params.LineSource2, -1);
-    for (Param<int>* param :
-         {&params.LineInverter1, &params.LineInverter2, &params.StrobeDuration1,
-          &params.StrobeDuration2, &params.StrobeDelay1, &params.StrobeDelay2}) {
-        SetParamInt(*param, -1);
-    }
-    if (!IsH280()) {
-        SetParamFloat(params.Gamma, -1.0f);
-    } else {
-        SetParamEnum(params.SensorTaps, -1);
-    }
-    if (IsColor()) {
-        SetColorFilter(-1);
-    }
     LogMessage(log, 3, "INFO: Camera::SetParameters leaving\n");
+}
+
+void Camera::GetAllParametersFromCamera() {
+    const Family family = SettingFamily();
+    ParamSet& set = params;
+    for (const Step& step : settings::ValueReads()) {
+        if (!settings::Applies(step, family)) {
+            continue;
+        }
+        if (step.kind == StepKind::LogRate) {
+            LogMessage(log, 3, "INFO: Camera::GetAllParametersFromCamera framerate= %f\n",
+                       set.FrameRate.value);
+            continue;
+        }
+        const SettingRow& row = settings::Row(step.setting);
+        if (row.special == Special::FrameRate && IsH280()) {
+            set.FrameRate.value = ReadRegister(set.FrameRate.registerAddress) / kH280RateUnits;
+            continue;
+        }
+        if (row.special == Special::ColorFilter) {
+            ReadFilterValue();
+            continue;
+        }
+        // ActiveGPO holds its code in the lower 16 bits.
+        const std::uint32_t mask = row.special == Special::ActiveGpo ? 0xFFFFu : 0xFFFFFFFFu;
+        std::visit(
+            [&](auto member) REQUIRES(cameraLock) {
+                auto& param = set.*member;
+                using Type = std::remove_cvref_t<decltype(param)>;
+                if constexpr (std::is_same_v<Type, ParamEnum>) {
+                    param.SetByCode(static_cast<int>(ReadRegister(param.registerAddress) & mask));
+                } else if constexpr (std::is_same_v<Type, Param<double>>) {
+                    param.value = ReadRegisterFloat(param.registerAddress);
+                } else {
+                    param.value = static_cast<int>(ReadRegister(param.registerAddress));
+                }
+            },
+            row.member);
+    }
+}
+
+void Camera::GetMinMaxValues() {
+    LogMessage(log, 2, "INFO: Camera::GetMinMaxValues entering\n");
+    const Family family = SettingFamily();
+    ParamSet& set = params;
+    for (const Step& step : settings::LimitReads()) {
+        if (!settings::Applies(step, family)) {
+            continue;
+        }
+        if (step.kind == StepKind::LogRate) {
+            LogMessage(log, 3, "Camera::GetMinMaxValues minFrameRate= %f, maxFrameRate= %f,  \n",
+                       set.FrameRate.min, set.FrameRate.max);
+            continue;
+        }
+        const SettingRow& row = settings::Row(step.setting);
+        const Limits& limits = row.limits;
+        const std::uint32_t maxRegister = limits.maxRegister;
+        const std::uint32_t minRegister = maxRegister + 4;
+        std::visit(
+            [&](auto member) REQUIRES(cameraLock) {
+                auto& param = set.*member;
+                using Type = std::remove_cvref_t<decltype(param)>;
+                if constexpr (std::is_same_v<Type, Param<double>>) {
+                    if (limits.kind != LimitKind::Registers) {
+                        return;
+                    }
+                    if (row.special == Special::FrameRate && IsH280()) {
+                        param.max = ReadRegister(maxRegister) / kH280RateUnits;
+                        param.min = ReadRegister(minRegister) / kH280RateUnits;
+                    } else {
+                        param.max = ReadRegisterFloat(maxRegister);
+                        param.min = ReadRegisterFloat(minRegister);
+                    }
+                } else if constexpr (std::is_same_v<Type, Param<int>>) {
+                    const auto& other =
+                        set.*std::get<Param<int> ParamSet::*>(settings::Row(limits.other).member);
+                    switch (limits.kind) {
+                        case LimitKind::Registers:
+                            param.max = static_cast<int>(ReadRegister(maxRegister));
+                            param.min = static_cast<int>(ReadRegister(minRegister));
+                            break;
+                        case LimitKind::Fixed:
+                            param.min = limits.fixedMin[family];
+                            param.max = limits.fixedMax[family];
+                            break;
+                        case LimitKind::OffsetOf:
+                            param.max = other.max - other.min;
+                            param.min = 0;
+                            break;
+                        case LimitKind::SameAs:
+                            param.max = other.max;
+                            param.min = other.min;
+                            break;
+                        case LimitKind::Definition:
+                            break;
+                    }
+                }
+            },
+            row.member);
+    }
+    LogMessage(log, 3, "INFO: Camera::GetMinMaxValues leaving\n");
 }

@@ -2,11 +2,11 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <iterator>
 #include <variant>
 
 #include "log/DriverLog.h"
 #include "params/ParamSet.h"
+#include "params/SettingTable.h"
 #include "platform/Mutex.h"
 #include "platform/NoDestructor.h"
 #include "platform/Profile.h"
@@ -56,55 +56,10 @@ bool IniExchange::Exchange(Param<std::string>& param) {
     return true;
 }
 
-namespace {
-
-using Persisted =
-    std::variant<Param<int> ParamSet::*, Param<double> ParamSet::*, ParamEnum ParamSet::*>;
-
-// The keys of a camera's section, in the order in which a first save writes
-// them. LogIntoFile is a driver switch that is never stored.
-const Persisted kPersistedKeys[] = {
-    &ParamSet::LogLevel,
-    &ParamSet::Exposure,
-    &ParamSet::BlackLevel,
-    &ParamSet::FrameRate,
-    &ParamSet::ImageWidth,
-    &ParamSet::ImageHeight,
-    &ParamSet::ImageOffsetX,
-    &ParamSet::ImageOffsetY,
-    &ParamSet::Gain,
-    &ParamSet::GainRed,
-    &ParamSet::GainGreen,
-    &ParamSet::GainBlue,
-    &ParamSet::VerticalBinning,
-    &ParamSet::HorizontalBinning,
-    &ParamSet::BandAdjustment,
-    &ParamSet::BandLevel,
-    &ParamSet::SensorTaps,
-    &ParamSet::TriggerMode,
-    &ParamSet::TriggerSource,
-    &ParamSet::TriggerActivation,
-    &ParamSet::TriggerInhibit,
-    &ParamSet::TriggerDelay,
-    &ParamSet::ActiveGPO,
-    &ParamSet::LineSource1,
-    &ParamSet::LineSource2,
-    &ParamSet::LineInverter1,
-    &ParamSet::LineInverter2,
-    &ParamSet::StrobeDuration1,
-    &ParamSet::StrobeDuration2,
-    &ParamSet::StrobeDelay1,
-    &ParamSet::StrobeDelay2,
-    &ParamSet::Gamma,
-    &ParamSet::ColorFilter,
-};
-static_assert(std::size(kPersistedKeys) == 33);
-
-}  // namespace
-
 bool ParamSet::IsDefined() const {
-    for (const Persisted& key : kPersistedKeys) {
-        if (std::visit([this](auto member) { return (this->*member).name.empty(); }, key)) {
+    for (const Setting key : settings::IniKeys()) {
+        if (std::visit([this](auto member) { return (this->*member).name.empty(); },
+                       settings::Row(key).member)) {
             return false;
         }
     }
@@ -141,10 +96,10 @@ bool ParamSet::Persist(const char* cameraName, bool save) {
     IniExchange exchange(DriverLog::Instance().IniFilePath(), cameraName);
     exchange.loading = !save;
     bool allWritten = true;
-    for (const Persisted& key : kPersistedKeys) {
-        allWritten =
-            std::visit([&](auto member) { return exchange.Exchange(this->*member); }, key) &&
-            allWritten;
+    for (const Setting key : settings::IniKeys()) {
+        allWritten = std::visit([&](auto member) { return exchange.Exchange(this->*member); },
+                                settings::Row(key).member) &&
+                     allWritten;
     }
     return (!save || exchange.Commit()) && allWritten;
 }

@@ -6,6 +6,7 @@
 #include <variant>
 #include <vector>
 
+#include "params/ModelFlags.h"
 #include "params/Param.h"
 
 // A camera's whole set of settings. It is empty (every name empty) until a
@@ -68,8 +69,8 @@ class ParamSet {
     // False until a family definition has given the parameters their names.
     bool IsDefined() const;
 
-    // Every parameter, in the order of the family tables: for code that
-    // treats them all alike.
+    // Every parameter, integers, then decimals, then enumerations: for code
+    // that treats them all alike.
     using Member = std::variant<Param<int>*, Param<double>*, ParamEnum*>;
     std::vector<Member> Members();
 
@@ -84,5 +85,5 @@ class ParamSet {
     bool operator==(const ParamSet&) const = default;
 
   private:
-    void DefineFamily(std::size_t family);
+    void DefineFamily(Family family);
 };

@@ -19,6 +19,11 @@ class FlagScope {
     bool before;
 };
 
+template <typename Member>
+Member MemberOf(Setting setting) {
+    return std::get<Member>(settings::Row(setting).member);
+}
+
 bool IsEdit(ControlKind kind) {
     return kind == ControlKind::IntegerEdit || kind == ControlKind::DecimalEdit;
 }
@@ -26,7 +31,7 @@ bool IsEdit(ControlKind kind) {
 }  // namespace
 
 PropertyPage::PropertyPage(ParamSet& parameters, CSheet1& owner, const PageDefinition& page,
-                           CameraFamily cameraFamily)
+                           Family cameraFamily)
     : params(parameters), sheet(owner), definition(page), family(cameraFamily) {}
 
 void PropertyPage::DoDataExchange(bool saveAndValidate) {
@@ -45,19 +50,20 @@ void PropertyPage::WriteControls() {
     for (const ControlRow& row : definition.controls) {
         switch (row.kind) {
             case ControlKind::IntegerEdit: {
-                const Param<int>& param = params.*std::get<Param<int> ParamSet::*>(row.param);
+                const Param<int>& param = params.*MemberOf<Param<int> ParamSet::*>(row.setting);
                 view->SetControlText(row.id, sheet_text::Format("%d", param.value));
                 break;
             }
             case ControlKind::DecimalEdit: {
-                const Param<double>& param = params.*std::get<Param<double> ParamSet::*>(row.param);
+                const Param<double>& param =
+                    params.*MemberOf<Param<double> ParamSet::*>(row.setting);
                 const std::string text = sheet_text::FormatTwoDecimals(param.value);
                 shownDecimals[row.id] = text;
                 view->SetControlText(row.id, text);
                 break;
             }
             case ControlKind::CheckBox: {
-                const Param<int>& param = params.*std::get<Param<int> ParamSet::*>(row.param);
+                const Param<int>& param = params.*MemberOf<Param<int> ParamSet::*>(row.setting);
                 view->SetCheck(row.id, param.value != 0);
                 break;
             }
@@ -71,12 +77,12 @@ void PropertyPage::ReadControls() {
     for (const ControlRow& row : definition.controls) {
         switch (row.kind) {
             case ControlKind::IntegerEdit: {
-                Param<int>& param = params.*std::get<Param<int> ParamSet::*>(row.param);
+                Param<int>& param = params.*MemberOf<Param<int> ParamSet::*>(row.setting);
                 param.value = sheet_text::ReadInteger(view->GetControlText(row.id));
                 break;
             }
             case ControlKind::DecimalEdit: {
-                Param<double>& param = params.*std::get<Param<double> ParamSet::*>(row.param);
+                Param<double>& param = params.*MemberOf<Param<double> ParamSet::*>(row.setting);
                 const std::string text = view->GetControlText(row.id);
                 const auto shown = shownDecimals.find(row.id);
                 if (shown == shownDecimals.end() || shown->second != text) {
@@ -85,7 +91,7 @@ void PropertyPage::ReadControls() {
                 break;
             }
             case ControlKind::CheckBox: {
-                Param<int>& param = params.*std::get<Param<int> ParamSet::*>(row.param);
+                Param<int>& param = params.*MemberOf<Param<int> ParamSet::*>(row.setting);
                 param.value = view->GetCheck(row.id) ? 1 : 0;
                 break;
             }
@@ -105,7 +111,7 @@ void PropertyPage::OnInitDialog() {
         FillComboBoxes();
         SetRangeLabels();
         for (const ControlRow& row : definition.controls) {
-            if (IsDisabled(row.disabledWhen)) {
+            if (IsDisabled(row)) {
                 EnableWithRangeLabel(row, false);
             }
         }
@@ -127,7 +133,7 @@ void PropertyPage::OnOK() {
 bool PropertyPage::Validate() {
     DoDataExchange(true);
     for (const ValidationRow& row : definition.tests) {
-        if (Applies(row.when) && !Passes(row.test)) {
+        if (Applies(row.test) && !Passes(row.test)) {
             ReportPageError(sheet, *this, row.message);
             return false;
         }
@@ -188,44 +194,32 @@ const ControlRow* PropertyPage::FindControl(int controlId) const {
     return found != definition.controls.end() ? &*found : nullptr;
 }
 
-bool PropertyPage::Applies(TestedWhen when) const {
-    switch (when) {
-        case TestedWhen::Always:
-            return true;
-        case TestedWhen::OnlyOnH280:
-            return family.h280;
-        case TestedWhen::NotOnH280:
-            return !family.h280;
-        case TestedWhen::NotOnColor:
-            return !family.color;
-    }
-    return true;
+bool PropertyPage::Applies(const ValidationTest& test) const {
+    return Includes(settings::Row(test.setting).present, family);
 }
 
-bool PropertyPage::IsDisabled(DisabledWhen when) const {
-    switch (when) {
-        case DisabledWhen::ColorCamera:
-            return family.color;
-        case DisabledWhen::NotH280Camera:
-            return !family.h280;
-        case DisabledWhen::H280Camera:
-            return family.h280;
-        case DisabledWhen::Never:
-        case DisabledWhen::BandAdjustmentOff:
-            break;
-    }
-    return false;
+bool PropertyPage::IsDisabled(const ControlRow& row) const {
+    return !Includes(settings::Row(row.setting).present, family) ||
+           Includes(row.alsoDisabledOn, family);
 }
 
 bool PropertyPage::Passes(const ValidationTest& test) const {
-    if (test.offset != nullptr) {
+    if (test.withOffset) {
         // In 64 bits: two values within their bounds can still overflow an int.
-        const Param<int>& size = params.*std::get<Param<int> ParamSet::*>(test.param);
-        const std::int64_t end =
-            static_cast<std::int64_t>(size.value) + (params.*test.offset).value;
+        const Param<int>& size = params.*MemberOf<Param<int> ParamSet::*>(test.setting);
+        const Param<int>& offset = params.*MemberOf<Param<int> ParamSet::*>(test.offset);
+        const std::int64_t end = static_cast<std::int64_t>(size.value) + offset.value;
         return end <= size.max;
     }
-    return std::visit([this](auto member) { return (params.*member).InRange(); }, test.param);
+    return std::visit(
+        [this](auto member) {
+            if constexpr (std::is_same_v<decltype(member), ParamEnum ParamSet::*>) {
+                return true;  // an enumeration has no bounds to test
+            } else {
+                return (params.*member).InRange();
+            }
+        },
+        settings::Row(test.setting).member);
 }
 
 void PropertyPage::FillComboBoxes() {
@@ -233,7 +227,7 @@ void PropertyPage::FillComboBoxes() {
         if (row.kind != ControlKind::ComboBox) {
             continue;
         }
-        const ParamEnum& param = params.*std::get<ParamEnum ParamSet::*>(row.param);
+        const ParamEnum& param = params.*MemberOf<ParamEnum ParamSet::*>(row.setting);
         view->FillComboBox(row.id, param.names);
         const auto selected = std::find(param.names.begin(), param.names.end(), param.value);
         view->SelectComboItem(row.id, selected != param.names.end()
@@ -248,7 +242,7 @@ void PropertyPage::ReadComboBoxes() {
     }
     for (const ControlRow& row : definition.controls) {
         if (row.kind == ControlKind::ComboBox) {
-            ParamEnum& param = params.*std::get<ParamEnum ParamSet::*>(row.param);
+            ParamEnum& param = params.*MemberOf<ParamEnum ParamSet::*>(row.setting);
             param.value = view->GetComboSelection(row.id).value_or("None");
         }
     }
@@ -268,6 +262,6 @@ void PropertyPage::SetRangeLabels() {
                         sheet_text::FormatRange(row.rangeFormat, param.min, param.max));
                 }
             },
-            row.param);
+            settings::Row(row.setting).member);
     }
 }

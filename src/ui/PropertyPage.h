@@ -6,6 +6,7 @@
 #include <variant>
 
 #include "params/ParamSet.h"
+#include "params/SettingTable.h"
 #include "ui/Sheet.h"
 #include "ui/SheetView.h"
 #include "ui/ValueText.h"
@@ -18,52 +19,37 @@ enum class ControlKind {
     ComboBox,     // the parameter's item names; read back as the selected name or "None"
 };
 
-// When a control and its range label are disabled.
-enum class DisabledWhen {
-    Never,
-    ColorCamera,
-    NotH280Camera,
-    H280Camera,
-    BandAdjustmentOff,  // decided by the camera-controls page's validation
-};
-
-// When a validation test is made.
-enum class TestedWhen { Always, OnlyOnH280, NotOnH280, NotOnColor };
-
-using NumericMember = std::variant<Param<int> ParamSet::*, Param<double> ParamSet::*>;
-using ParamMember =
-    std::variant<Param<int> ParamSet::*, Param<double> ParamSet::*, ParamEnum ParamSet::*>;
-
 inline constexpr int kNoRangeLabel = 0;
 
-// One control of a page and the parameter it shows.
+// One control of a page and the setting it shows. A control is disabled,
+// with its range label, on the families that lack its setting (the
+// setting's row says which) and on those the control names besides.
 struct ControlRow {
     int id;
     ControlKind kind;
-    ParamMember param;
-    int rangeLabelId;  // shows the parameter's bounds; kNoRangeLabel for none
+    Setting setting;
+    int rangeLabelId;  // shows the setting's bounds; kNoRangeLabel for none
     sheet_text::RangeFormat rangeFormat;
-    DisabledWhen disabledWhen;
+    Families alsoDisabledOn = Families::None;
 };
 
-// One validation test: the parameter within its bounds, or, with an offset,
-// the parameter's value plus the offset's value at most the parameter's
-// maximum.
+// One validation test, made only on the families that have the setting:
+// the setting within its bounds, or, with an offset, the setting's value
+// plus the offset's value at most the setting's maximum.
 struct ValidationTest {
-    NumericMember param;
-    Param<int> ParamSet::*offset = nullptr;
+    Setting setting;
+    bool withOffset = false;
+    Setting offset = Setting::LogLevel;
 };
-constexpr ValidationTest InRange(NumericMember param) {
-    return {param, nullptr};
+constexpr ValidationTest InRange(Setting setting) {
+    return {setting};
 }
-constexpr ValidationTest SumWithinMaximum(Param<int> ParamSet::*size,
-                                          Param<int> ParamSet::*offset) {
-    return {size, offset};
+constexpr ValidationTest SumWithinMaximum(Setting size, Setting offset) {
+    return {size, true, offset};
 }
 
 struct ValidationRow {
     ValidationTest test;
-    TestedWhen when;
     const char* message;  // shown after the page's caption when the test fails
 };
 
@@ -76,11 +62,6 @@ struct PageDefinition {
     std::span<const ValidationRow> tests;  // in the order they are made
 };
 
-struct CameraFamily {
-    bool h280 = false;
-    bool color = false;
-};
-
 // A page of the sheet on a parameter set that it edits in place, without a
 // window system: a front end attaches the page's window as a PageView and
 // passes the page its events. The page's tables drive its value exchange,
@@ -88,7 +69,7 @@ struct CameraFamily {
 class PropertyPage {
   public:
     PropertyPage(ParamSet& params, CSheet1& sheet, const PageDefinition& definition,
-                 CameraFamily family = {});
+                 Family family = Family::Standard);
     virtual ~PropertyPage() = default;
     PropertyPage(const PropertyPage&) = delete;
     PropertyPage& operator=(const PropertyPage&) = delete;
@@ -135,14 +116,13 @@ class PropertyPage {
     void ValidateLive();
     void EnableWithRangeLabel(const ControlRow& row, bool enabled);
     const ControlRow* FindControl(int controlId) const;
-    const CameraFamily& Family() const { return family; }
 
     ParamSet& params;
     CSheet1& sheet;
 
   private:
-    bool Applies(TestedWhen when) const;
-    bool IsDisabled(DisabledWhen when) const;
+    bool Applies(const ValidationTest& test) const;
+    bool IsDisabled(const ControlRow& row) const;
     bool Passes(const ValidationTest& test) const;
     void WriteControls();
     void ReadControls();
@@ -151,7 +131,7 @@ class PropertyPage {
     void SetRangeLabels();
 
     PageDefinition definition;
-    CameraFamily family;
+    Family family;
     PageView* view = nullptr;
     // Set while values go into the controls, whose text changes then are
     // no edits of the user's.

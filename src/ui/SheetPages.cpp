@@ -1,12 +1,12 @@
 #include "ui/SheetPages.h"
 
+#include "ui/SheetControlIds.h"
+
 namespace {
 
 using enum ControlKind;
-using enum DisabledWhen;
-using enum TestedWhen;
+using enum Setting;
 using sheet_text::RangeFormat;
-using PS = ParamSet;
 
 constexpr int kNone = kNoRangeLabel;
 
@@ -14,85 +14,85 @@ constexpr int kNone = kNoRangeLabel;
 
 // "Camera Settings"
 const ControlRow kCameraControls[] = {
-//   id    kind          parameter                range label  range format                  disabled when
-    {1086, IntegerEdit, &PS::ImageWidth,         1084,        RangeFormat::Integer,         Never},
-    {1090, IntegerEdit, &PS::ImageHeight,        1085,        RangeFormat::Integer,         Never},
-    {1088, IntegerEdit, &PS::ImageOffsetX,       kNone,       RangeFormat::None,            Never},
-    {1089, IntegerEdit, &PS::ImageOffsetY,       kNone,       RangeFormat::None,            Never},
-    {1091, IntegerEdit, &PS::VerticalBinning,    1087,        RangeFormat::Integer,         ColorCamera},
-    {1104, IntegerEdit, &PS::HorizontalBinning,  1103,        RangeFormat::Integer,         NotH280Camera},
-    {1082, IntegerEdit, &PS::Gain,               1097,        RangeFormat::Integer,         ColorCamera},
-    {1094, IntegerEdit, &PS::BlackLevel,         1098,        RangeFormat::Integer,         Never},
-    {1101, DecimalEdit, &PS::Gamma,              1102,        RangeFormat::ThreeDecimals,   H280Camera},
-    {1015, IntegerEdit, &PS::LogLevel,           1092,        RangeFormat::Integer,         Never},
-    {1045, ComboBox,    &PS::TriggerMode,        kNone,       RangeFormat::None,            Never},
-    {1079, ComboBox,    &PS::TriggerSource,      kNone,       RangeFormat::None,            Never},
-    {1080, ComboBox,    &PS::TriggerInhibit,     kNone,       RangeFormat::None,            Never},
-    {1081, ComboBox,    &PS::TriggerActivation,  kNone,       RangeFormat::None,            Never},
-    {1017, IntegerEdit, &PS::TriggerDelay,       1096,        RangeFormat::Integer,         Never},
-    {1095, DecimalEdit, &PS::FrameRate,          1099,        RangeFormat::OneDecimal,      Never},
-    {1093, IntegerEdit, &PS::Exposure,           1100,        RangeFormat::Integer,         Never},
-    {1014, CheckBox,    &PS::BandAdjustment,     kNone,       RangeFormat::None,            Never},
-    {1105, IntegerEdit, &PS::BandLevel,          1106,        RangeFormat::Integer,         BandAdjustmentOff},
-    {1046, ComboBox,    &PS::SensorTaps,         kNone,       RangeFormat::None,            NotH280Camera},
+//   id                           kind          setting             range label                   range format          also disabled on
+    {IDC_CAM_WIDTH,               IntegerEdit,  ImageWidth,         IDC_CAM_WIDTH_RANGE,          RangeFormat::Integer},
+    {IDC_CAM_HEIGHT,              IntegerEdit,  ImageHeight,        IDC_CAM_HEIGHT_RANGE,         RangeFormat::Integer},
+    {IDC_CAM_OFFSET_X,            IntegerEdit,  ImageOffsetX,       kNone,                        RangeFormat::None},
+    {IDC_CAM_OFFSET_Y,            IntegerEdit,  ImageOffsetY,       kNone,                        RangeFormat::None},
+    {IDC_CAM_VERT_BINNING,        IntegerEdit,  VerticalBinning,    IDC_CAM_VERT_BINNING_RANGE,   RangeFormat::Integer},
+    {IDC_CAM_HORZ_BINNING,        IntegerEdit,  HorizontalBinning,  IDC_CAM_HORZ_BINNING_RANGE,   RangeFormat::Integer},
+    {IDC_CAM_GAIN,                IntegerEdit,  Gain,               IDC_CAM_GAIN_RANGE,           RangeFormat::Integer,        Families::Color},
+    {IDC_CAM_BLACK_LEVEL,         IntegerEdit,  BlackLevel,         IDC_CAM_BLACK_LEVEL_RANGE,    RangeFormat::Integer},
+    {IDC_CAM_GAMMA,               DecimalEdit,  Gamma,              IDC_CAM_GAMMA_RANGE,          RangeFormat::ThreeDecimals},
+    {IDC_CAM_LOG_LEVEL,           IntegerEdit,  LogLevel,           IDC_CAM_LOG_LEVEL_RANGE,      RangeFormat::Integer},
+    {IDC_CAM_TRIGGER_MODE,        ComboBox,     TriggerMode,        kNone,                        RangeFormat::None},
+    {IDC_CAM_TRIGGER_SOURCE,      ComboBox,     TriggerSource,      kNone,                        RangeFormat::None},
+    {IDC_CAM_TRIGGER_INHIBIT,     ComboBox,     TriggerInhibit,     kNone,                        RangeFormat::None},
+    {IDC_CAM_TRIGGER_ACTIVATION,  ComboBox,     TriggerActivation,  kNone,                        RangeFormat::None},
+    {IDC_CAM_TRIGGER_DELAY,       IntegerEdit,  TriggerDelay,       IDC_CAM_TRIGGER_DELAY_RANGE,  RangeFormat::Integer},
+    {IDC_CAM_FRAME_RATE,          DecimalEdit,  FrameRate,          IDC_CAM_FRAME_RATE_RANGE,     RangeFormat::OneDecimal},
+    {IDC_CAM_EXPOSURE,            IntegerEdit,  Exposure,           IDC_CAM_EXPOSURE_RANGE,       RangeFormat::Integer},
+    {IDC_CAM_NETWORK_LOAD,        CheckBox,     BandAdjustment,     kNone,                        RangeFormat::None},
+    {IDC_CAM_BAND_LEVEL,          IntegerEdit,  BandLevel,          IDC_CAM_BAND_LEVEL_RANGE,     RangeFormat::Integer},
+    {IDC_CAM_SENSOR_TAPS,         ComboBox,     SensorTaps,         kNone,                        RangeFormat::None},
 };
 
 const ValidationRow kCameraControlTests[] = {
-//   test                                                   tested when      message
-    {InRange(&PS::ImageWidth),                              Always,          "Image width not in range"},
-    {InRange(&PS::ImageHeight),                             Always,          "Image height not in range"},
-    {InRange(&PS::ImageOffsetX),                            Always,          "Image offsetX not in range"},
-    {InRange(&PS::ImageOffsetY),                            Always,          "Image offsetY not in range"},
-    {SumWithinMaximum(&PS::ImageWidth, &PS::ImageOffsetX),  Always,          "Image Width + OffsetX exceeds maximal image width"},
-    {SumWithinMaximum(&PS::ImageHeight, &PS::ImageOffsetY), Always,          "Image Height + OffsetY exceeds maximal image height"},
-    {InRange(&PS::LogLevel),                                Always,          "Log level not in range"},
-    {InRange(&PS::Exposure),                                Always,          "Exposure not in range"},
-    {InRange(&PS::BlackLevel),                              Always,          "Black level not in range"},
-    {InRange(&PS::FrameRate),                               Always,          "Frame rate not in range"},
-    {InRange(&PS::Gain),                                    Always,          "Gain not in range"},
-    {InRange(&PS::Gamma),                                   NotOnH280,       "Gamma not in range"},
-    {InRange(&PS::TriggerDelay),                            Always,          "Trigger delay not in range"},
-    {InRange(&PS::HorizontalBinning),                       OnlyOnH280,      "Horizontal binning not in range"},
-    {InRange(&PS::VerticalBinning),                         NotOnColor,      "Vertical binning not in range"},
-    {InRange(&PS::BandLevel),                               Always,          "Band level not in range"},
+//   test (made where the setting's family has it)   message
+    {InRange(ImageWidth), "Image width not in range"},
+    {InRange(ImageHeight), "Image height not in range"},
+    {InRange(ImageOffsetX), "Image offsetX not in range"},
+    {InRange(ImageOffsetY), "Image offsetY not in range"},
+    {SumWithinMaximum(ImageWidth, ImageOffsetX), "Image Width + OffsetX exceeds maximal image width"},
+    {SumWithinMaximum(ImageHeight, ImageOffsetY), "Image Height + OffsetY exceeds maximal image height"},
+    {InRange(LogLevel), "Log level not in range"},
+    {InRange(Exposure), "Exposure not in range"},
+    {InRange(BlackLevel), "Black level not in range"},
+    {InRange(FrameRate), "Frame rate not in range"},
+    {InRange(Gain), "Gain not in range"},
+    {InRange(Gamma), "Gamma not in range"},
+    {InRange(TriggerDelay), "Trigger delay not in range"},
+    {InRange(HorizontalBinning), "Horizontal binning not in range"},
+    {InRange(VerticalBinning), "Vertical binning not in range"},
+    {InRange(BandLevel), "Band level not in range"},
 };
 
 // "I/O"
 const ControlRow kIOControls[] = {
-//   id    kind          parameter                range label  range format                  disabled when
-    {1048, ComboBox,    &PS::ActiveGPO,          kNone,       RangeFormat::None,            Never},
-    {1046, ComboBox,    &PS::LineSource1,        kNone,       RangeFormat::None,            Never},
-    {1014, CheckBox,    &PS::LineInverter1,      kNone,       RangeFormat::None,            Never},
-    {1015, IntegerEdit, &PS::StrobeDuration1,    1086,        RangeFormat::Integer,         Never},
-    {1016, IntegerEdit, &PS::StrobeDelay1,       1085,        RangeFormat::Integer,         Never},
-    {1047, ComboBox,    &PS::LineSource2,        kNone,       RangeFormat::None,            Never},
-    {1019, CheckBox,    &PS::LineInverter2,      kNone,       RangeFormat::None,            Never},
-    {1017, IntegerEdit, &PS::StrobeDuration2,    1087,        RangeFormat::Integer,         Never},
-    {1018, IntegerEdit, &PS::StrobeDelay2,       1088,        RangeFormat::Integer,         Never},
+//   id                        kind          setting           range label                     range format       also disabled on
+    {IDC_IO_ACTIVE_GPO,        ComboBox,     ActiveGPO,        kNone,                          RangeFormat::None},
+    {IDC_IO_LINE_SOURCE1,      ComboBox,     LineSource1,      kNone,                          RangeFormat::None},
+    {IDC_IO_LINE_INVERTER1,    CheckBox,     LineInverter1,    kNone,                          RangeFormat::None},
+    {IDC_IO_STROBE_DURATION1,  IntegerEdit,  StrobeDuration1,  IDC_IO_STROBE_DURATION1_RANGE,  RangeFormat::Integer},
+    {IDC_IO_STROBE_DELAY1,     IntegerEdit,  StrobeDelay1,     IDC_IO_STROBE_DELAY1_RANGE,     RangeFormat::Integer},
+    {IDC_IO_LINE_SOURCE2,      ComboBox,     LineSource2,      kNone,                          RangeFormat::None},
+    {IDC_IO_LINE_INVERTER2,    CheckBox,     LineInverter2,    kNone,                          RangeFormat::None},
+    {IDC_IO_STROBE_DURATION2,  IntegerEdit,  StrobeDuration2,  IDC_IO_STROBE_DURATION2_RANGE,  RangeFormat::Integer},
+    {IDC_IO_STROBE_DELAY2,     IntegerEdit,  StrobeDelay2,     IDC_IO_STROBE_DELAY2_RANGE,     RangeFormat::Integer},
 };
 
 const ValidationRow kIOTests[] = {
-//   test                         tested when  message
-    {InRange(&PS::StrobeDuration1), Always,    "Strobe1 duration not in range"},
-    {InRange(&PS::StrobeDuration2), Always,    "Strobe2 duration not in range"},
-    {InRange(&PS::StrobeDelay1),    Always,    "Strobe1 delay not in range"},
-    {InRange(&PS::StrobeDelay2),    Always,    "Strobe2 delay not in range"},
+//   test                       message
+    {InRange(StrobeDuration1), "Strobe1 duration not in range"},
+    {InRange(StrobeDuration2), "Strobe2 duration not in range"},
+    {InRange(StrobeDelay1), "Strobe1 delay not in range"},
+    {InRange(StrobeDelay2), "Strobe2 delay not in range"},
 };
 
 // "Color Camera Settings"
 const ControlRow kColorControls[] = {
-//   id    kind          parameter                range label  range format                  disabled when
-    {1109, IntegerEdit, &PS::GainRed,            1112,        RangeFormat::Integer,         Never},
-    {1110, IntegerEdit, &PS::GainGreen,          1113,        RangeFormat::Integer,         Never},
-    {1111, IntegerEdit, &PS::GainBlue,           1114,        RangeFormat::Integer,         Never},
-    {1117, ComboBox,    &PS::ColorFilter,        kNone,       RangeFormat::None,            Never},
+//   id                 kind          setting       range label             range format          also disabled on
+    {IDC_COLOR_RED,     IntegerEdit,  GainRed,      IDC_COLOR_RED_RANGE,    RangeFormat::Integer},
+    {IDC_COLOR_GREEN,   IntegerEdit,  GainGreen,    IDC_COLOR_GREEN_RANGE,  RangeFormat::Integer},
+    {IDC_COLOR_BLUE,    IntegerEdit,  GainBlue,     IDC_COLOR_BLUE_RANGE,   RangeFormat::Integer},
+    {IDC_COLOR_FILTER,  ComboBox,     ColorFilter,  kNone,                  RangeFormat::None},
 };
 
 const ValidationRow kColorTests[] = {
-//   test                    tested when  message
-    {InRange(&PS::GainRed),   Always,     "Digital red not in range"},
-    {InRange(&PS::GainGreen), Always,     "Digital green not in range"},
-    {InRange(&PS::GainBlue),  Always,     "Digital blue not in range"},
+//   test                 message
+    {InRange(GainRed), "Digital red not in range"},
+    {InRange(GainGreen), "Digital green not in range"},
+    {InRange(GainBlue), "Digital blue not in range"},
 };
 
 // clang-format on
@@ -107,7 +107,8 @@ const PageDefinition kColorPage{PageKind::Color, CPropColor::kTemplateId, "Color
 
 CPropCameraControls::CPropCameraControls(ParamSet& parameters, CSheet1& owner, bool isH280,
                                          bool isColor)
-    : PropertyPage(parameters, owner, kCameraControlsPage, CameraFamily{isH280, isColor}) {}
+    : PropertyPage(parameters, owner, kCameraControlsPage,
+                   isH280 ? Family::H280 : (isColor ? Family::Color : Family::Standard)) {}
 
 bool CPropCameraControls::Validate() {
     if (!PropertyPage::Validate()) {
@@ -128,4 +129,4 @@ void CPropCameraControls::OnCheckBoxClicked(int controlId) {
 CPropIO::CPropIO(ParamSet& parameters, CSheet1& owner) : PropertyPage(parameters, owner, kIOPage) {}
 
 CPropColor::CPropColor(ParamSet& parameters, CSheet1& owner)
-    : PropertyPage(parameters, owner, kColorPage) {}
+    : PropertyPage(parameters, owner, kColorPage, Family::Color) {}

@@ -1,11 +1,12 @@
 #pragma once
 
 #include "ui/PropertyPage.h"
+#include "ui/SheetControlIds.h"
 
 // The sheet's three pages. Their controls, what each shows and when it is
 // disabled, and their validation tests in order are the tables in
-// SheetPages.cpp; the dialog templates with the same ids are in
-// ConfigurationSheet.rc.
+// SheetPages.cpp; the dialog templates in ConfigurationSheet.rc have the ids
+// of SheetControlIds.h.
 
 // "Camera Settings", template 140: image, trigger, exposure and log
 // settings. Knows the camera's family: an H280 camera has no gamma, other
@@ -13,9 +14,9 @@
 // vertical binning and no gain of its own.
 class CPropCameraControls : public PropertyPage {
   public:
-    static constexpr int kTemplateId = 140;
-    static constexpr int kNetworkLoadId = 1014;  // check box, BandAdjustment
-    static constexpr int kBandLevelId = 1105;    // edit, BandLevel
+    static constexpr int kTemplateId = IDD_CAMERA_SETTINGS;
+    static constexpr int kNetworkLoadId = IDC_CAM_NETWORK_LOAD;  // check box, BandAdjustment
+    static constexpr int kBandLevelId = IDC_CAM_BAND_LEVEL;      // edit, BandLevel
 
     CPropCameraControls(ParamSet& params, CSheet1& sheet, bool isH280, bool isColor);
 
@@ -29,7 +30,7 @@ class CPropCameraControls : public PropertyPage {
 // "I/O", template 141: the two general-purpose outputs.
 class CPropIO : public PropertyPage {
   public:
-    static constexpr int kTemplateId = 141;
+    static constexpr int kTemplateId = IDD_IO;
 
     CPropIO(ParamSet& params, CSheet1& sheet);
 };
@@ -38,7 +39,7 @@ class CPropIO : public PropertyPage {
 // colour filter; shown for colour cameras only.
 class CPropColor : public PropertyPage {
   public:
-    static constexpr int kTemplateId = 142;
+    static constexpr int kTemplateId = IDD_COLOR;
 
     CPropColor(ParamSet& params, CSheet1& sheet);
 };

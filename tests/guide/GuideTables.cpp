@@ -1,13 +1,12 @@
 // The property table of the integrators' guide, made from the driver's own
 // tables: every name that property access knows, the parameter that
-// getProperty reads for it, and that parameter's initial value and bounds or
-// codes in each camera family. The guide holds the table between two marker
-// lines; this program fails when it differs from what the driver's tables
-// make, or when the guide's notes on the properties name other properties.
+// getProperty reads for it (from the setting table), and that parameter's
+// initial value and bounds or codes in each camera family. The guide holds the table between two
+// marker lines; this program fails when it differs from what the driver's tables make, or when the
+// guide's notes on the properties name other properties.
 //   guide_tables docs/INTEGRATING.md           check
 //   guide_tables --write docs/INTEGRATING.md   renew the table in the guide
 #include <algorithm>
-#include <climits>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -20,6 +19,8 @@
 
 #include "camera/Camera.h"
 #include "params/ModelFlags.h"
+#include "params/SettingTable.h"
+#include "platform/AsciiText.h"
 
 namespace {
 
@@ -28,13 +29,12 @@ constexpr const char* kBegin =
     "renew it with guide_tables --write -->";
 constexpr const char* kEnd = "<!-- end of property table -->";
 constexpr const char* kNotesHeader = "| Property | Unit | ";
-constexpr int kMarker = 1000000;  // the value the k-th parameter holds while probing: kMarker + k
 
-struct Family {
+struct FamilyColumn {
     const char* name;
     std::uint32_t flags;
 };
-constexpr Family kFamilies[] = {
+constexpr FamilyColumn kFamilies[] = {
     {"standard", ModelMono}, {"colour", ModelColor}, {"H280", ModelMono | ModelH280}};
 
 std::string Format(int value) {
@@ -72,37 +72,40 @@ std::string Describe(const ParamSet::Member& member) {
         member);
 }
 
-// Marks each parameter with a value of its own, so that an answer names the
-// parameter it came from.
-void Mark(ParamSet& set) {
-    int k = kMarker;
-    for (const ParamSet::Member& member : set.Members()) {
-        std::visit(
-            [k](auto* param) {
-                using Type = std::remove_cvref_t<decltype(*param)>;
-                if constexpr (std::is_same_v<Type, ParamEnum>) {
-                    param->names = {"marker"};
-                    param->codes = {k};
-                    param->value = "marker";
-                } else if constexpr (std::is_same_v<Type, Param<double>>) {
-                    param->value = k + 0.25;  // read as k, truncated
-                } else {
-                    param->value = k;
-                }
-            },
-            member);
-        ++k;
-    }
-}
+// What getProperty answers for a name on a camera of the family, as the
+// setting table says: nothing, a value that is no parameter's (the driver's
+// log switches, the continuous flag, the pixel size), or the parameter of a
+// row, as its index among the set's members.
+struct Answer {
+    bool answered = false;
+    std::optional<std::size_t> param;
+};
 
-// What getProperty answers; nothing for a name it does not know, which
-// leaves the variable as it was.
-std::optional<int> Answer(Camera& camera, const std::string& name) {
-    int first = INT_MIN;
-    int second = INT_MAX;
-    camera.GetProperty(name.c_str(), &first);
-    camera.GetProperty(name.c_str(), &second);
-    return first == second ? std::optional<int>(first) : std::nullopt;
+Answer AnswerOf(const PropertyName& property, ::Family family, ParamSet& set) {
+    for (const PropertyRef& ref : settings::GetOrder()) {
+        const PropertyNames names = settings::GetNames(ref);
+        if (!platform::EqualsIgnoringAsciiCase(property.name, names.name)) {
+            continue;
+        }
+        const Setting* setting = std::get_if<Setting>(&ref);
+        if (setting == nullptr) {
+            return {true, std::nullopt};
+        }
+        const SettingRow& row = settings::Row(*setting);
+        if (!Includes(row.answeredOn, family)) {
+            return {};
+        }
+        if (row.special == Special::DriverLog) {
+            return {true, std::nullopt};
+        }
+        const std::vector<ParamSet::Member> members = set.Members();
+        for (std::size_t k = 0; k < members.size(); ++k) {
+            if (NameOf(members[k]) == row.name) {
+                return {true, k};
+            }
+        }
+    }
+    return {property.readable, std::nullopt};  // a name of no setting: PixelSize
 }
 
 // "text" for all three families alike, else "standard, H280: text; colour: other".
@@ -141,14 +144,11 @@ Table MakeTable() {
         "(bounds), or codes |\n|---|---|---|---|---|\n";
     const std::vector<PropertyName> properties = Camera::KnownProperties();
     std::vector<ParamSet> defined(std::size(kFamilies));
-    std::vector<std::vector<std::optional<int>>> answers(properties.size());  // [property][family]
+    std::vector<std::vector<Answer>> answers(properties.size());  // [property][family]
     for (std::size_t f = 0; f < std::size(kFamilies); ++f) {
         defined[f].Define(kFamilies[f].flags, "guide");
-        Camera camera("guide", {kFamilies[f].flags, "guide"}, 0, 0);
-        camera.Params() = defined[f];
-        Mark(camera.Params());
         for (std::size_t p = 0; p < properties.size(); ++p) {
-            answers[p].push_back(Answer(camera, properties[p].name));
+            answers[p].push_back(AnswerOf(properties[p], FamilyOf(kFamilies[f].flags), defined[f]));
         }
     }
     std::vector<bool> read(defined.front().Members().size());
@@ -157,14 +157,11 @@ Table MakeTable() {
         std::string families;
         std::optional<std::size_t> param;
         for (std::size_t f = 0; f < std::size(kFamilies); ++f) {
-            const std::optional<int> answer = answers[p][f];
-            if (!answer) {
+            const Answer& answer = answers[p][f];
+            if (!answer.answered) {
                 continue;
             }
-            const auto k = static_cast<std::size_t>(*answer - kMarker);
-            const auto marked = *answer >= kMarker && k < read.size()
-                                    ? std::optional<std::size_t>(k)
-                                    : std::nullopt;
+            const std::optional<std::size_t> marked = answer.param;
             if (!families.empty() && param != marked) {
                 table.error += "getProperty reads another parameter for " + property.name + " on " +
                                kFamilies[f].name + " cameras\n";

@@ -13,6 +13,7 @@
 #include "ZavaDED.h"
 #include "camera/CameraList.h"
 #include "ui/CameraConfiguration.h"
+#include "ui/SheetControlIds.h"
 
 namespace {
 
@@ -23,11 +24,11 @@ using testing_support::ScriptedFrontEndScope;
 using testing_support::SheetScript;
 using testing_support::TempDir;
 
-constexpr int kWidth = 1086;
-constexpr int kWidthRange = 1084;
-constexpr int kLogLevel = 1015;
-constexpr int kExposure = 1093;
-constexpr int kTriggerMode = 1045;
+constexpr int kWidth = IDC_CAM_WIDTH;
+constexpr int kWidthRange = IDC_CAM_WIDTH_RANGE;
+constexpr int kLogLevel = IDC_CAM_LOG_LEVEL;
+constexpr int kExposure = IDC_CAM_EXPOSURE;
+constexpr int kTriggerMode = IDC_CAM_TRIGGER_MODE;
 
 std::vector<std::string> Journal() {
     std::vector<std::string> entries;

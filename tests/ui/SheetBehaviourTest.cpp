@@ -7,6 +7,7 @@
 
 #include "FakeSheet.h"
 #include "params/ModelFlags.h"
+#include "ui/SheetControlIds.h"
 #include "ui/SheetPages.h"
 
 namespace {
@@ -15,31 +16,31 @@ using testing_support::FakePageView;
 using testing_support::FakeSheetWindows;
 
 // Camera Settings
-constexpr int kWidth = 1086;
-constexpr int kHeight = 1090;
-constexpr int kVertBinning = 1091;
-constexpr int kVertBinningRange = 1087;
-constexpr int kHorzBinning = 1104;
-constexpr int kHorzBinningRange = 1103;
-constexpr int kGain = 1082;
-constexpr int kGainRange = 1097;
-constexpr int kGamma = 1101;
-constexpr int kGammaRange = 1102;
-constexpr int kLogLevel = 1015;
-constexpr int kTriggerMode = 1045;
-constexpr int kTriggerActivation = 1081;
-constexpr int kFrameRate = 1095;
-constexpr int kFrameRateRange = 1099;
-constexpr int kExposure = 1093;
-constexpr int kNetworkLoad = 1014;
-constexpr int kBandLevel = 1105;
-constexpr int kBandLevelRange = 1106;
-constexpr int kSensorTaps = 1046;
+constexpr int kWidth = IDC_CAM_WIDTH;
+constexpr int kHeight = IDC_CAM_HEIGHT;
+constexpr int kVertBinning = IDC_CAM_VERT_BINNING;
+constexpr int kVertBinningRange = IDC_CAM_VERT_BINNING_RANGE;
+constexpr int kHorzBinning = IDC_CAM_HORZ_BINNING;
+constexpr int kHorzBinningRange = IDC_CAM_HORZ_BINNING_RANGE;
+constexpr int kGain = IDC_CAM_GAIN;
+constexpr int kGainRange = IDC_CAM_GAIN_RANGE;
+constexpr int kGamma = IDC_CAM_GAMMA;
+constexpr int kGammaRange = IDC_CAM_GAMMA_RANGE;
+constexpr int kLogLevel = IDC_CAM_LOG_LEVEL;
+constexpr int kTriggerMode = IDC_CAM_TRIGGER_MODE;
+constexpr int kTriggerActivation = IDC_CAM_TRIGGER_ACTIVATION;
+constexpr int kFrameRate = IDC_CAM_FRAME_RATE;
+constexpr int kFrameRateRange = IDC_CAM_FRAME_RATE_RANGE;
+constexpr int kExposure = IDC_CAM_EXPOSURE;
+constexpr int kNetworkLoad = IDC_CAM_NETWORK_LOAD;
+constexpr int kBandLevel = IDC_CAM_BAND_LEVEL;
+constexpr int kBandLevelRange = IDC_CAM_BAND_LEVEL_RANGE;
+constexpr int kSensorTaps = IDC_CAM_SENSOR_TAPS;
 // I/O
-constexpr int kStrobeDuration1 = 1015;
-constexpr int kLineInverter1 = 1014;
+constexpr int kStrobeDuration1 = IDC_IO_STROBE_DURATION1;
+constexpr int kLineInverter1 = IDC_IO_LINE_INVERTER1;
 // Color Camera Settings
-constexpr int kDigitalRed = 1109;
+constexpr int kDigitalRed = IDC_COLOR_RED;
 
 // A set as a camera of 640 x 480 leaves it after its open: the family's
 // definition with the camera's limits.
@@ -328,3 +329,51 @@ TEST_F(SheetTest, StatusTextIsCaptionColonMessageAtMost255Characters) {
 }
 
 }  // namespace
+
+// Every control of every page, on every family: its range label shows its
+// row's bounds, its list the row's items, and what is typed or clicked
+// reaches the row's parameter.
+TEST_F(SheetTest, EachControlShowsAndEditsItsRowsSetting) {
+    for (const std::uint32_t flags : {std::uint32_t{ModelMono}, std::uint32_t{ModelColor},
+                                      std::uint32_t{ModelMono | ModelH280}}) {
+        windows.reset();  // the previous sheet's windows go before its pages
+        Open(flags);
+        const std::size_t pages = (flags & ModelColor) != 0 ? 3 : 2;
+        for (std::size_t index = 0; index < pages; ++index) {
+            FakePageView& view = Page(index);
+            PropertyPage& page = sheet->Page(index);
+            for (const ControlRow& row : page.Controls()) {
+                SCOPED_TRACE(settings::Row(row.setting).name);
+                std::visit(
+                    [&](auto member) {
+                        const auto& param = set.*member;
+                        if constexpr (std::is_same_v<std::remove_cvref_t<decltype(param)>,
+                                                     ParamEnum>) {
+                            EXPECT_EQ(view.Control(row.id).items, param.names);
+                        } else if (row.rangeLabelId != kNoRangeLabel) {
+                            EXPECT_EQ(
+                                view.Text(row.rangeLabelId),
+                                sheet_text::FormatRange(row.rangeFormat, param.min, param.max));
+                        }
+                    },
+                    settings::Row(row.setting).member);
+                if (row.kind == ControlKind::CheckBox) {
+                    view.Click(row.id);
+                } else if (row.kind != ControlKind::ComboBox) {
+                    view.Type(row.id, "1");
+                }
+            }
+            page.Validate();  // reads every control
+            for (const ControlRow& row : page.Controls()) {
+                SCOPED_TRACE(settings::Row(row.setting).name);
+                std::visit(
+                    [&](auto member) {
+                        if constexpr (!std::is_same_v<decltype(member), ParamEnum ParamSet::*>) {
+                            EXPECT_EQ((set.*member).value, 1);
+                        }
+                    },
+                    settings::Row(row.setting).member);
+            }
+        }
+    }
+}

@@ -17,8 +17,37 @@ struct Template {
     std::map<int, std::string> controls;  // id -> EDITTEXT, COMBOBOX, CHECKBOX or LTEXT
 };
 
+// The ids the resource script names, from the header beside it.
+std::map<std::string, std::string> ReadIds() {
+    const std::string rc = ZAVADED_SHEET_RC;
+    std::ifstream header(rc.substr(0, rc.find_last_of('/') + 1) + "SheetControlIds.h");
+    std::map<std::string, std::string> ids;
+    const std::regex define(R"(^#define (ID[CD]_\w+) (\d+))");
+    std::smatch match;
+    for (std::string line; std::getline(header, line);) {
+        if (std::regex_search(line, match, define)) {
+            ids[match[1]] = match[2];
+        }
+    }
+    return ids;
+}
+
+// A line of the script with its ids as numbers.
+std::string Expanded(std::string line, const std::map<std::string, std::string>& ids) {
+    const std::regex name(R"(\bID[CD]_\w+)");
+    std::smatch match;
+    while (std::regex_search(line, match, name)) {
+        const auto id = ids.find(match[0]);
+        const std::string number = id != ids.end() ? id->second : "?";
+        line.replace(static_cast<std::size_t>(match.position(0)),
+                     static_cast<std::size_t>(match.length(0)), number);
+    }
+    return line;
+}
+
 // The templates of the resource script, by number.
 std::map<int, Template> ReadTemplates() {
+    const std::map<std::string, std::string> ids = ReadIds();
     std::ifstream script(ZAVADED_SHEET_RC);
     std::map<int, Template> templates;
     const std::regex start(R"(^(\d+) DIALOGEX)");
@@ -28,7 +57,8 @@ std::map<int, Template> ReadTemplates() {
     const std::regex labelled(R"(^\s+(LTEXT|CONTROL)\s+"[^"]*",\s*(-?\d+),(.*))");
     Template* current = nullptr;
     std::smatch match;
-    for (std::string line; std::getline(script, line);) {
+    for (std::string text; std::getline(script, text);) {
+        const std::string line = Expanded(text, ids);
         if (std::regex_search(line, match, start)) {
             current = &templates[std::stoi(match[1])];
         } else if (current == nullptr) {

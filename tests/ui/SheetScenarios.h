@@ -17,6 +17,7 @@
 #include "ZURSim.h"
 #include "ZavaDED.h"
 #include "platform/Profile.h"
+#include "ui/SheetControlIds.h"
 
 namespace sheet_test {
 
@@ -134,25 +135,25 @@ class DriverSheet : public ::testing::Test {
 };
 
 // Camera Settings
-inline constexpr int kWidth = 1086;
-inline constexpr int kWidthRange = 1084;
-inline constexpr int kOffsetX = 1088;
-inline constexpr int kVertBinning = 1091;
-inline constexpr int kHorzBinning = 1104;
-inline constexpr int kHorzBinningRange = 1103;
-inline constexpr int kGain = 1082;
-inline constexpr int kGainRange = 1097;
-inline constexpr int kGamma = 1101;
-inline constexpr int kFrameRateRange = 1099;
-inline constexpr int kExposure = 1093;
-inline constexpr int kNetworkLoad = 1014;
-inline constexpr int kBandLevel = 1105;
-inline constexpr int kSensorTaps = 1046;
+inline constexpr int kWidth = IDC_CAM_WIDTH;
+inline constexpr int kWidthRange = IDC_CAM_WIDTH_RANGE;
+inline constexpr int kOffsetX = IDC_CAM_OFFSET_X;
+inline constexpr int kVertBinning = IDC_CAM_VERT_BINNING;
+inline constexpr int kHorzBinning = IDC_CAM_HORZ_BINNING;
+inline constexpr int kHorzBinningRange = IDC_CAM_HORZ_BINNING_RANGE;
+inline constexpr int kGain = IDC_CAM_GAIN;
+inline constexpr int kGainRange = IDC_CAM_GAIN_RANGE;
+inline constexpr int kGamma = IDC_CAM_GAMMA;
+inline constexpr int kFrameRateRange = IDC_CAM_FRAME_RATE_RANGE;
+inline constexpr int kExposure = IDC_CAM_EXPOSURE;
+inline constexpr int kNetworkLoad = IDC_CAM_NETWORK_LOAD;
+inline constexpr int kBandLevel = IDC_CAM_BAND_LEVEL;
+inline constexpr int kSensorTaps = IDC_CAM_SENSOR_TAPS;
 // I/O
-inline constexpr int kStrobeDuration1 = 1015;
+inline constexpr int kStrobeDuration1 = IDC_IO_STROBE_DURATION1;
 // Color Camera Settings
-inline constexpr int kDigitalRed = 1109;
-inline constexpr int kDigitalRedRange = 1112;
+inline constexpr int kDigitalRed = IDC_COLOR_RED;
+inline constexpr int kDigitalRedRange = IDC_COLOR_RED_RANGE;
 
 inline constexpr const char* kGrabRunningWarning =
     "Configuring camera properties while inspection is running may cause undesired effects. "

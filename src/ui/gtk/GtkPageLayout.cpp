@@ -5,6 +5,7 @@
 #include <string>
 
 #include "ui/PropertyPage.h"
+#include "ui/SheetControlIds.h"
 #include "ui/SheetPages.h"
 #include "ui/gtk/GtkLog.h"
 
@@ -35,18 +36,31 @@ struct PageLayout {
 
 // "Camera Settings"
 const LayoutRow kImageRows[] = {
-    {"Width", 1086}, {"Height", 1090}, {"OffsetX", 1088}, {"OffsetY", 1089},
-    {"Vert Binning", 1091}, {"Horz Binning", 1104},
+    {"Width", IDC_CAM_WIDTH},
+    {"Height", IDC_CAM_HEIGHT},
+    {"OffsetX", IDC_CAM_OFFSET_X},
+    {"OffsetY", IDC_CAM_OFFSET_Y},
+    {"Vert Binning", IDC_CAM_VERT_BINNING},
+    {"Horz Binning", IDC_CAM_HORZ_BINNING},
 };
 const LayoutRow kTriggerRows[] = {
-    {"Mode", 1045}, {"Source", 1079}, {"Inhibit", 1080}, {"Activation", 1081}, {"Delay", 1017},
+    {"Mode", IDC_CAM_TRIGGER_MODE},
+    {"Source", IDC_CAM_TRIGGER_SOURCE},
+    {"Inhibit", IDC_CAM_TRIGGER_INHIBIT},
+    {"Activation", IDC_CAM_TRIGGER_ACTIVATION},
+    {"Delay", IDC_CAM_TRIGGER_DELAY},
 };
 const LayoutRow kLevelRows[] = {
-    {"Gain", 1082}, {"Black Level", 1094}, {"Gamma", 1101}, {"Log Level", 1015},
+    {"Gain", IDC_CAM_GAIN},
+    {"Black Level", IDC_CAM_BLACK_LEVEL},
+    {"Gamma", IDC_CAM_GAMMA},
+    {"Log Level", IDC_CAM_LOG_LEVEL},
 };
 const LayoutRow kTimingRows[] = {
-    {"Frame Rate", 1095}, {"Exposure Time", 1093}, {"Network Load", 1105, 1014},
-    {"Sensor Taps", 1046},
+    {"Frame Rate", IDC_CAM_FRAME_RATE},
+    {"Exposure Time", IDC_CAM_EXPOSURE},
+    {"Network Load", IDC_CAM_BAND_LEVEL, IDC_CAM_NETWORK_LOAD},
+    {"Sensor Taps", IDC_CAM_SENSOR_TAPS},
 };
 const LayoutGroup kCameraControlGroups[] = {
     {"Image", 0, 0, kImageRows}, {"Trigger", 1, 0, kTriggerRows},
@@ -54,14 +68,18 @@ const LayoutGroup kCameraControlGroups[] = {
 };
 
 // "I/O"; the line inverters' text stands left of their boxes.
-const LayoutRow kActiveGpoRows[] = {{"Active GPO", 1048}};
+const LayoutRow kActiveGpoRows[] = {{"Active GPO", IDC_IO_ACTIVE_GPO}};
 const LayoutRow kGpo1Rows[] = {
-    {"Line Source", 1046}, {"Line Inverter", 1014}, {"Strobe Duration", 1015},
-    {"Strobe Delay", 1016},
+    {"Line Source", IDC_IO_LINE_SOURCE1},
+    {"Line Inverter", IDC_IO_LINE_INVERTER1},
+    {"Strobe Duration", IDC_IO_STROBE_DURATION1},
+    {"Strobe Delay", IDC_IO_STROBE_DELAY1},
 };
 const LayoutRow kGpo2Rows[] = {
-    {"Line Source", 1047}, {"Line Inverter", 1019}, {"Strobe Duration", 1017},
-    {"Strobe Delay", 1018},
+    {"Line Source", IDC_IO_LINE_SOURCE2},
+    {"Line Inverter", IDC_IO_LINE_INVERTER2},
+    {"Strobe Duration", IDC_IO_STROBE_DURATION2},
+    {"Strobe Delay", IDC_IO_STROBE_DELAY2},
 };
 const LayoutGroup kIOGroups[] = {
     {nullptr, 0, 0, kActiveGpoRows}, {"GPO1", 0, 1, kGpo1Rows}, {"GPO2", 1, 1, kGpo2Rows},
@@ -69,8 +87,10 @@ const LayoutGroup kIOGroups[] = {
 
 // "Color Camera Settings"
 const LayoutRow kColorRows[] = {
-    {"Digital Red", 1109}, {"Digital Green", 1110}, {"Digital Blue", 1111},
-    {"Color Filter", 1117},
+    {"Digital Red", IDC_COLOR_RED},
+    {"Digital Green", IDC_COLOR_GREEN},
+    {"Digital Blue", IDC_COLOR_BLUE},
+    {"Color Filter", IDC_COLOR_FILTER},
 };
 const LayoutGroup kColorGroups[] = {{nullptr, 0, 0, kColorRows}};
 

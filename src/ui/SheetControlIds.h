@@ -1,0 +1,71 @@
+#ifndef ZAVADED_UI_SHEET_CONTROL_IDS_H
+#define ZAVADED_UI_SHEET_CONTROL_IDS_H
+
+/* The dialog templates of the sheet's pages and their control ids: the one
+   list that the resource script (ConfigurationSheet.rc), the page tables
+   (SheetPages.cpp), the GTK layout and the tests name. Plain macros, because
+   the resource compiler reads this header too. Ids repeat across pages: each
+   page is a dialog of its own. */
+
+/* "Camera Settings" */
+#define IDD_CAMERA_SETTINGS 140
+#define IDC_CAM_WIDTH 1086
+#define IDC_CAM_WIDTH_RANGE 1084
+#define IDC_CAM_HEIGHT 1090
+#define IDC_CAM_HEIGHT_RANGE 1085
+#define IDC_CAM_OFFSET_X 1088
+#define IDC_CAM_OFFSET_Y 1089
+#define IDC_CAM_VERT_BINNING 1091
+#define IDC_CAM_VERT_BINNING_RANGE 1087
+#define IDC_CAM_HORZ_BINNING 1104
+#define IDC_CAM_HORZ_BINNING_RANGE 1103
+#define IDC_CAM_GAIN 1082
+#define IDC_CAM_GAIN_RANGE 1097
+#define IDC_CAM_BLACK_LEVEL 1094
+#define IDC_CAM_BLACK_LEVEL_RANGE 1098
+#define IDC_CAM_GAMMA 1101
+#define IDC_CAM_GAMMA_RANGE 1102
+#define IDC_CAM_LOG_LEVEL 1015
+#define IDC_CAM_LOG_LEVEL_RANGE 1092
+#define IDC_CAM_TRIGGER_MODE 1045
+#define IDC_CAM_TRIGGER_SOURCE 1079
+#define IDC_CAM_TRIGGER_INHIBIT 1080
+#define IDC_CAM_TRIGGER_ACTIVATION 1081
+#define IDC_CAM_TRIGGER_DELAY 1017
+#define IDC_CAM_TRIGGER_DELAY_RANGE 1096
+#define IDC_CAM_FRAME_RATE 1095
+#define IDC_CAM_FRAME_RATE_RANGE 1099
+#define IDC_CAM_EXPOSURE 1093
+#define IDC_CAM_EXPOSURE_RANGE 1100
+#define IDC_CAM_NETWORK_LOAD 1014
+#define IDC_CAM_BAND_LEVEL 1105
+#define IDC_CAM_BAND_LEVEL_RANGE 1106
+#define IDC_CAM_SENSOR_TAPS 1046
+
+/* "I/O" */
+#define IDD_IO 141
+#define IDC_IO_ACTIVE_GPO 1048
+#define IDC_IO_LINE_SOURCE1 1046
+#define IDC_IO_LINE_INVERTER1 1014
+#define IDC_IO_STROBE_DURATION1 1015
+#define IDC_IO_STROBE_DURATION1_RANGE 1086
+#define IDC_IO_STROBE_DELAY1 1016
+#define IDC_IO_STROBE_DELAY1_RANGE 1085
+#define IDC_IO_LINE_SOURCE2 1047
+#define IDC_IO_LINE_INVERTER2 1019
+#define IDC_IO_STROBE_DURATION2 1017
+#define IDC_IO_STROBE_DURATION2_RANGE 1087
+#define IDC_IO_STROBE_DELAY2 1018
+#define IDC_IO_STROBE_DELAY2_RANGE 1088
+
+/* "Color Camera Settings" */
+#define IDD_COLOR 142
+#define IDC_COLOR_RED 1109
+#define IDC_COLOR_RED_RANGE 1112
+#define IDC_COLOR_GREEN 1110
+#define IDC_COLOR_GREEN_RANGE 1113
+#define IDC_COLOR_BLUE 1111
+#define IDC_COLOR_BLUE_RANGE 1114
+#define IDC_COLOR_FILTER 1117
+
+#endif
