@@ -115,7 +115,10 @@ class Camera {
     bool ZazeGigE_WriteRegister(std::uint32_t address, const std::uint32_t* words,
                                 std::uint32_t length) REQUIRES(cameraLock);
     bool ZazeGigE_WriteRegisterFloat(std::uint32_t address, float value) REQUIRES(cameraLock);
+    // A failed read is logged and yields 0.
     std::uint32_t ReadRegister(std::uint32_t address) REQUIRES(cameraLock);
+    // Leaves value alone when the read fails.
+    bool ReadRegister(std::uint32_t address, std::uint32_t& value) REQUIRES(cameraLock);
     float ReadRegisterFloat(std::uint32_t address) REQUIRES(cameraLock);
 
     // Feature setters: a value of -1 or less writes the stored value again.

@@ -110,18 +110,24 @@ bool Camera::ZazeGigE_WriteRegisterFloat(std::uint32_t address, float value) {
 }
 
 std::uint32_t Camera::ReadRegister(std::uint32_t address) {
+    std::uint32_t result = 0;
+    ReadRegister(address, result);
+    return result;
+}
+
+bool Camera::ReadRegister(std::uint32_t address, std::uint32_t& value) {
     ZURRegisterRecord record{};
     record.count = 1;
     record.address[0] = address;
-    std::uint32_t result = 0;
-    if (ZURGigEGetRegister(zurHandle, &record) == 0) {
+    const bool read = ZURGigEGetRegister(zurHandle, &record) != 0;
+    if (!read) {
         LogMessage(log, 1, "Camera::ReadRegister: ERROR: Failed to read registry %x \n", address);
     } else {
-        result = record.data[0];
+        value = record.data[0];
     }
     LogMessage(log, 3, "Camera::ReadRegister: address= %x, data= %d \n", address,
-               static_cast<int>(result));
-    return result;
+               static_cast<int>(read ? record.data[0] : 0));
+    return read;
 }
 
 float Camera::ReadRegisterFloat(std::uint32_t address) {
