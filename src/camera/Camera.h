@@ -107,6 +107,12 @@ class Camera {
     bool Open(int portNo, int* sizeOut) REQUIRES(cameraLock, exportFrame);
     void Close() REQUIRES(cameraLock, exportFrame);
     void CleanupOnClose() REQUIRES(cameraLock, exportFrame);
+    // On the grab thread of an open camera whose acquisitions keep failing:
+    // gives up the ZUR session, opens the device again and sets it up as an
+    // open does (every parameter written, stream allocated and started), for
+    // the same image size. The new handle in handleOut; false while the
+    // camera cannot be reached, and then the camera holds no session.
+    bool Reconnect(std::uint32_t& handleOut) REQUIRES(cameraLock, exportFrame);
     // Tries again every camera handle that ZURClose refused (the registry
     // does, once all its cameras are gone).
     static void CloseRefusedHandles();

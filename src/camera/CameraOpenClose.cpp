@@ -147,7 +147,7 @@ bool Camera::Open(int portNo, int* sizeOut) {
         LogMessage(log, 3, "Camera::Open: IsoAlloc executed \n");
 
         try {
-            grabThread = std::make_unique<GrabThread>(log, control, transfer, zurHandle);
+            grabThread = std::make_unique<GrabThread>(log, control, transfer, zurHandle, this);
         } catch (const std::bad_alloc&) {
             LogMessage(log, 1, "Camera::Open: ERROR: could not create grab thread, port: %d\n",
                        portNo);
@@ -219,6 +219,10 @@ void Camera::Close() {
         if (transfer) {
             transfer->CloseConversion();
         }
+    }
+    // No handle: a reconnection gave up the lost session and has not opened
+    // a new one.
+    if (wasOpen && zurHandle != 0) {
         ZURIsoStop(zurHandle);
         LogMessage(log, 3, "Camera::Close: ZURIsoStop  port=%d\n", closingPort);
         ZURAbortImageReqAll(zurHandle);
@@ -230,6 +234,56 @@ void Camera::Close() {
     CleanupOnClose();
     Enter(CameraState::Closed);
     LogMessage(log, 2, "Camera::Close: leaving on port %d\n", closingPort);
+}
+
+bool Camera::Reconnect(std::uint32_t& handleOut) {
+    if (state != CameraState::Open || !transfer || !transfer->zazeBuffer) {
+        return false;
+    }
+    if (zurHandle != 0) {
+        // The lost session goes first: a library may refuse a second session
+        // on the device. Its results tell nothing a new open would not.
+        ZURIsoStop(zurHandle);
+        ZURAbortImageReqAll(zurHandle);
+        ZURIsoRelease(zurHandle);
+        CloseDevice();
+        zurHandle = 0;
+    }
+    RetryUnclosedDevice();
+    std::uint32_t handle = 0;
+    if (ZUROpen(DeviceId(), &handle) == 0) {
+        return false;  // still gone; said once by the grab thread
+    }
+    zurHandle = handle;
+    ForgetReissuedHandle(handle);
+    LogMessage(log, 3, "Camera::Reconnect: %s open again, setting parameters: port=%d\n",
+               name.c_str(), Port());
+    // The camera may have restarted with its defaults: what the host set
+    // holds again.
+    SetParameters();
+    GetAllParametersFromCamera();
+    GetMinMaxValues();
+    ZURImageInfo info{};
+    const bool sameImage = ZURGetImageInfo(handle, &info) != 0 && info.width == width &&
+                           info.height == height &&
+                           BufferSize(info.bufferSize) == transfer->zazeBuffer->Size();
+    bool allocated = false;
+    if (sameImage) {
+        allocated = ZURIsoAlloc(handle) != 0;
+        if (allocated && ZURIsoStart(handle, 0) != 0) {
+            handleOut = handle;
+            return true;
+        }
+    } else {
+        LogMessage(log, 2, "Camera::Reconnect: %s answers with another image size on port %d\n",
+                   name.c_str(), Port());
+    }
+    if (allocated) {
+        ZURIsoRelease(handle);
+    }
+    CloseDevice();
+    zurHandle = 0;
+    return false;
 }
 
 void Camera::CleanupOnClose() {
