@@ -133,10 +133,23 @@ void Gevcam::Kill() {
     }
 }
 
+void Gevcam::Freeze() {
+    if (pid > 0) {
+        kill(pid, SIGSTOP);
+    }
+}
+
+void Gevcam::Resume() {
+    if (pid > 0) {
+        kill(pid, SIGCONT);
+    }
+}
+
 void Gevcam::Stop() {
     if (pid <= 0) {
         return;
     }
+    kill(pid, SIGCONT);  // a frozen one hears no SIGTERM
     kill(pid, SIGTERM);
     for (int i = 0; i < 50; ++i) {
         if (waitpid(pid, nullptr, WNOHANG) == pid) {
