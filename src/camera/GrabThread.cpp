@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <thread>
 
 #include "camera/Camera.h"
 #include "camera/ImageTransfer.h"
@@ -23,6 +24,10 @@ constexpr std::chrono::milliseconds kFirstPause{100};
 constexpr std::chrono::milliseconds kLastPause{1000};
 // Failures that last this long are an outage: the device is opened again.
 constexpr std::chrono::milliseconds kReconnectAfter{1000};
+// How a reconnection gets its camera's lock from a busy host: at most
+// kLockTries tries, kLockRetry apart.
+constexpr int kLockTries = 200;
+constexpr std::chrono::microseconds kLockRetry{250};
 // While an outage lasts, one line this often at most.
 constexpr std::chrono::seconds kReportEvery{5};
 
@@ -387,11 +392,24 @@ GrabThread::Reached GrabThread::TryReconnect(Session& session) NO_THREAD_SAFETY_
     // Messages logged under the camera's lock reach the host once it is let go.
     const ExportFrame frame;
     Camera& camera = *session.camera;
-    {
-        const platform::MutexLock lock(session.gate);
-        if (session.Stopped() || !camera.cameraLock.try_lock()) {
-            return Reached::Busy;
+    // A host thread that calls one export after the other lets go of the
+    // lock only for moments: try often, briefly, and never while a close
+    // may want the gate.
+    bool locked = false;
+    for (int tries = 0; !locked && tries < kLockTries; ++tries) {
+        {
+            const platform::MutexLock lock(session.gate);
+            if (session.Stopped()) {
+                return Reached::Busy;
+            }
+            locked = camera.cameraLock.try_lock();
         }
+        if (!locked) {
+            std::this_thread::sleep_for(kLockRetry);
+        }
+    }
+    if (!locked) {
+        return Reached::Busy;
     }
     std::uint32_t handle = 0;
     const bool back = camera.Reconnect(handle);
