@@ -259,10 +259,9 @@ bool Camera::Reconnect(std::uint32_t& handleOut) {
     LogMessage(log, 3, "Camera::Reconnect: %s open again, setting parameters: port=%d\n",
                name.c_str(), Port());
     // The camera may have restarted with its defaults: what the host set
-    // holds again.
+    // holds again. Nothing is read back: a camera that falls silent again
+    // meanwhile would leave zeros in the set for the next try to write.
     SetParameters();
-    GetAllParametersFromCamera();
-    GetMinMaxValues();
     ZURImageInfo info{};
     const bool sameImage = ZURGetImageInfo(handle, &info) != 0 && info.width == width &&
                            info.height == height &&

@@ -73,7 +73,7 @@ TEST_F(Properties, RawRegisterNamesReachTheRegister) {
         "Camera::SetProperty: Write registry error.  Property =0xa0007000 value=1\n"));
 }
 
-TEST_F(Properties, RawReadsOfACameraThatDoesNotAnswerFailAndLeaveTheValue) {
+TEST_F(Properties, ACameraThatDoesNotAnswerLeavesTheHostsValueAndTheSetAlone) {
     for (const char* fault : {"inject", "unplug"}) {
         if (std::string(fault) == "inject") {
             ZURSimFailNext("ZURGigEGetRegister", 1);
@@ -84,7 +84,14 @@ TEST_F(Properties, RawReadsOfACameraThatDoesNotAnswerFailAndLeaveTheValue) {
         EXPECT_EQ(getProperty(0, 0, "0xa0002040", &value), 0) << fault;
         EXPECT_EQ(value, -12345) << fault;
     }
-    EXPECT_EQ(Get(0, "Exposure"), 100);  // the stored value still answers
+    // A setting the camera does not take keeps what the set held, not the 0
+    // of a read that failed: the next open or reconnection writes it.
+    EXPECT_EQ(setProperty(0, 0, "ExposureTime", 300), 0);
+    EXPECT_EQ(setProperty(0, 0, "TriggerMode", 1), 0);
+    EXPECT_EQ(setProperty(0, 0, "AcquisitionFrameRate", 5), 0);
+    EXPECT_EQ(Get(0, "Exposure"), 100);
+    EXPECT_EQ(Get(0, "TriggerMode"), 0);
+    EXPECT_EQ(Get(0, "FrameRate"), 1);
 }
 
 TEST_F(Properties, ValuesComeFromTheParameterSet) {
