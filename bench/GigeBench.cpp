@@ -149,7 +149,7 @@ int main(int argc, char** argv) {
         }
     }
     try {
-        DriverLibrary::PreloadZur(DriverLibrary::DefaultPath(), zur);
+        DriverLibrary::ChooseZur(zur);
         DriverLibrary driver(DriverLibrary::DefaultPath());
         const std::string data = (std::filesystem::temp_directory_path() / "gige-bench").string();
         std::filesystem::create_directories(data);

@@ -11,8 +11,9 @@ mkdir -p "$out"
 repetitions=${REPETITIONS:-5}
 build/native/bin/transfer_bench --benchmark_repetitions="$repetitions" \
   --benchmark_report_aggregates_only=true --benchmark_format=json >"$out/transfer.json"
+# Every run's wake-up figures are kept: their goals hold in each run.
 build/native/bin/grab_bench --benchmark_repetitions="$repetitions" \
-  --benchmark_report_aggregates_only=true --benchmark_format=json >"$out/grab.json"
+  --benchmark_format=json >"$out/grab.json"
 build/native/bin/ini_bench --benchmark_repetitions="$repetitions" \
   --benchmark_report_aggregates_only=true --benchmark_format=json >"$out/ini.json"
 # Camera A's grabs while another host thread opens and closes camera B in a
@@ -49,13 +50,37 @@ ratio("PackColourPortable", "MemcpyColourSource")  # fallback for x86 without SS
 ratio("MonoCopy", "MemcpyMonoImage", 0.95)
 ratio("ReadColourFrame", "MemcpyColourFrame", 0.9)
 ratio("MemcpyColourRows", "MemcpyColourFrame")  # the same copies with no driver: the ceiling
+def cost(ours, base, goal=None):
+    # Time per frame as a multiple of memcpy's of the base's bytes.
+    r = rate(base) / rate(ours)
+    verdict = "(no goal)" if goal is None else f"(goal <= {goal})  " + ("ok" if r <= goal else "ABOVE GOAL")
+    print(f"  {ours:<22} {r:5.2f} x the time of {base:<20} {verdict}")
+print("colour conversion of a 2448 x 2048 frame, as a multiple of memcpy of its raw bytes (medians):")
+cost("Demosaic", "MemcpyMonoImage", 5)
+cost("DemosaicSse2", "MemcpyMonoImage")      # what a processor without AVX2 runs
+cost("DemosaicPortable", "MemcpyMonoImage")  # what one without SSE2 runs
+cost("SpreadColour", "MemcpyMonoImage")      # the floor: the raw frame read, four bytes a pixel written
+cost("ColourFrame", "MemcpyMonoImage")       # the grab thread's whole work: conversion and pack
 grab, wake = rows["GrabLatency"], rows["EventWakeUp"]
 print("latency from doCVLGrab to the callback, 1000 grabs, fast simulated camera (64 x 120):")
 print(f"  median {grab['median_us']:.1f} us, 99th percentile {grab['p99_us']:.1f} us")
 print(f"  floor, a bare wake-up through the platform event: median {wake['median_us']:.1f} us, "
       f"99th percentile {wake['p99_us']:.1f} us")
-latency = grab['median_us'] / wake['median_us']
-print(f"  median {latency:.2f} x the floor   (goal <= 2)  " + ("ok" if latency <= 2 else "ABOVE GOAL"))
+def over_floor(name, label, goal):
+    r = grab[name] / wake[name]
+    print(f"  {label:<15} {r:5.2f} x the floor   (goal <= {goal})  " + ("ok" if r <= goal else "ABOVE GOAL"))
+over_floor("median_us", "median", 1.5)
+over_floor("p99_us", "99th percentile", 3)
+runs = {}
+for b in json.load(open(sys.argv[2]))["benchmarks"]:
+    if b.get("run_type") == "iteration":
+        runs.setdefault(b["repetition_index"], {})[b["run_name"].split("/")[0]] = b
+for index, run in sorted(runs.items()):
+    if "GrabLatency" in run and "EventWakeUp" in run:
+        median = run["GrabLatency"]["median_us"] / run["EventWakeUp"]["median_us"]
+        p99 = run["GrabLatency"]["p99_us"] / run["EventWakeUp"]["p99_us"]
+        verdict = "ok" if median <= 1.5 and p99 <= 3 else "ABOVE GOAL"
+        print(f"    run {index + 1}: median {median:5.2f} x, 99th percentile {p99:5.2f} x  {verdict}")
 def time(name):
     return rows[name]["real_time"]
 print("opening a camera with a 3 MB INI file (medians):")

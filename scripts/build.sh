@@ -6,10 +6,14 @@
 #   win64   Windows x86-64 (mingw-w64); its tests run under Wine
 #   win32   Windows i686 (mingw-w64), the driver's real target; its tests run
 #           under 32-bit Wine
+#   win32-stdcall-decorated, win32-stdcall-undecorated
+#           win32 with the simulated ZUR.dll in another form (__stdcall,
+#           exported as _ZUROpen@12 or as ZUROpen); only ZUR.dll is built,
+#           the driver and the test programs are win32's
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-flavour=${1:?usage: scripts/build.sh native|asan|tsan|win64|win32 [extra cmake options]}
+flavour=${1:?usage: scripts/build.sh native|asan|tsan|win64|win32|win32-stdcall-(un)decorated [extra cmake options]}
 shift
 jobs=${JOBS:-$(nproc)}
 common=(-DZAVADED_WERROR=ON)
@@ -30,6 +34,12 @@ case "$flavour" in
   win64) options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake
                   "${lines_only[@]}") ;;
   win32) options=(-DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake) ;;
+  # The simulated ZUR.dll in the other forms a camera maker's may take, with
+  # the programs that test the driver against it.
+  win32-stdcall-decorated|win32-stdcall-undecorated)
+    options=(-DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
+             -DZAVADED_ZUR_FORM="${flavour#win32-}")
+    TARGETS=${TARGETS:-ZUR} ;;
   *) echo "unknown flavour: $flavour" >&2; exit 2 ;;
 esac
 

@@ -8,7 +8,9 @@
 #     the payload packets lost, and that a camera's frame numbers only grow;
 #   - setProperty reaches the camera's register and a register written from
 #     outside reaches getProperty, arv-tool-0.8 on the other side;
-#   - LD_LIBRARY_PATH picks the ZUR library for a host that knows nothing of it.
+#   - ZAVADED_ZUR picks the ZUR library for a host that knows nothing of it,
+#     also for a host with CAP_NET_RAW as a file capability, and the log names
+#     it; a library that cannot be loaded leaves no camera.
 # Needs build/native (scripts/build.sh native) and arv-tool-0.8
 # (aravis-tools-cli). Runs itself inside scripts/netns.sh.
 set -euo pipefail
@@ -116,9 +118,48 @@ grep -q '^  0xa0000500 *4242$' "$work/registers/zgrab.log" ||
   fail "getProperty did not read register 0xA0000500 (4242) of $camera"
 echo "registers: setProperty and getProperty reach the camera, as arv-tool-0.8 sees it"
 
-# The switch: the folder that comes first in LD_LIBRARY_PATH.
-LD_LIBRARY_PATH=$bin/gige zgrab "$work/switch-gige" --list
-LD_LIBRARY_PATH= zgrab "$work/switch-sim" --list
-grep -q "^  $gige_name$" "$work/switch-gige/zgrab.log" || fail "LD_LIBRARY_PATH=bin/gige: no $gige_name"
+# The choice: ZAVADED_ZUR, which the driver reads itself; the loader's search
+# path decides nothing, and the log names the library in use.
+ZAVADED_ZUR=gige zgrab "$work/switch-gige" --list
+LD_LIBRARY_PATH=$bin/gige zgrab "$work/switch-sim" --list
+grep -q "^  $gige_name$" "$work/switch-gige/zgrab.log" || fail "ZAVADED_ZUR=gige: no $gige_name"
+grep -qF "ZUR library $bin/gige/libZUR.so (chosen by ZAVADED_ZUR=gige)" "$work/switch-gige/zgrab.log" ||
+  fail "ZAVADED_ZUR=gige: the log does not name bin/gige/libZUR.so"
 grep -q '^  XCG-U100E-4660$' "$work/switch-sim/zgrab.log" || fail "by default: not the simulated cameras"
-echo "switch: LD_LIBRARY_PATH=build/native/bin/gige gives the GigE Vision cameras, nothing the simulated ones"
+grep -qF "ZUR library $bin/sim/libZUR.so: simulated cameras (chosen by default)" \
+  "$work/switch-sim/zgrab.log" || fail "by default: the log does not say the cameras are simulated"
+echo "switch: ZAVADED_ZUR=gige gives the GigE Vision cameras, nothing (LD_LIBRARY_PATH or not) the simulated ones"
+
+# A host with CAP_NET_RAW as a file capability, run by an ordinary user, runs
+# in secure execution: the loader ignores LD_LIBRARY_PATH, the driver still
+# takes ZAVADED_ZUR=gige, but no path from the environment.
+host=$work/capability/zgrab
+mkdir -p "$work/capability" && chmod 755 "$work" && chmod 777 "$work/capability"
+cp "$bin/zgrab" "$host"
+if setcap cap_net_raw+ep "$host" 2>/dev/null && command -v setpriv >/dev/null; then
+  as_user() {  # folder, then zgrab's options
+    local folder=$work/capability/$1
+    shift
+    mkdir -p "$folder" && chmod 777 "$folder"
+    (cd "$folder" && setpriv --reuid=65534 --regid=65534 --clear-groups "$host" \
+      --driver "$bin/libZavaDED.so" --system-path . --output . --format pnm "$@" >zgrab.log 2>&1) ||
+      { cat "$folder/zgrab.log" >&2; fail "zgrab with CAP_NET_RAW $*"; }
+  }
+  ZAVADED_ZUR=gige as_user gige --camera "$gige_name" --frames 2
+  grep -qF "ZUR library $bin/gige/libZUR.so (chosen by ZAVADED_ZUR=gige)" "$work/capability/gige/zgrab.log" ||
+    fail "with CAP_NET_RAW, ZAVADED_ZUR=gige: the log does not name bin/gige/libZUR.so"
+  ls "$work/capability/gige/"*.pgm >/dev/null 2>&1 || fail "with CAP_NET_RAW: no image from $gige_name"
+  ZAVADED_ZUR=$bin/gige/libZUR.so as_user path --list
+  grep -qF "a program with raised privileges takes only sim or gige from its environment" \
+    "$work/capability/path/zgrab.log" || fail "with CAP_NET_RAW, a path in ZAVADED_ZUR: no reason logged"
+  grep -q "^0 cameras found" "$work/capability/path/zgrab.log" ||
+    fail "with CAP_NET_RAW, a refused ZAVADED_ZUR: cameras found all the same"
+  echo "capability: with CAP_NET_RAW, ZAVADED_ZUR=gige grabs from gevcam; a path from the environment is refused, no camera"
+else
+  echo "capability: skipped (no setcap or setpriv here)"
+fi
+ZAVADED_ZUR=$bin/absent/libZUR.so zgrab "$work/missing" --list
+grep -qF "ERROR: ZUR: cannot load $bin/absent/libZUR.so (chosen by ZAVADED_ZUR)" "$work/missing/zgrab.log" ||
+  fail "ZAVADED_ZUR naming a missing library: no reason logged"
+grep -q "^0 cameras found" "$work/missing/zgrab.log" || fail "a missing ZUR library: cameras found all the same"
+echo "missing: ZAVADED_ZUR naming a missing library logs why and finds no camera"

@@ -2,9 +2,12 @@
 # Unpacks the integrators' release package and checks it: exactly the files it
 # promises, a 32-bit DLL that carries the project's version and no other
 # version resource, the driver's banner of the same version, the seventeen
-# undecorated exports, a guide that names every export and exactly the DLLs
-# and ZUR functions the DLL imports, and the guide's host example, compiled
-# against the package and run under 32-bit Wine with the simulated ZUR.dll.
+# undecorated exports, a guide that names every export, exactly the DLLs the
+# DLL imports (ZUR.dll not among them: the driver loads it itself) and the ZUR
+# functions the driver binds, the guide's section on matching ZUR.dll with
+# its tool check-zur-dll.sh, which must read the simulated ZUR.dll rightly,
+# and the guide's host example, compiled against the package and run under
+# 32-bit Wine with the simulated ZUR.dll.
 #   scripts/check-package.sh [ZavaDED-<version>-win32.zip]
 set -euo pipefail
 zip=${1:+$(realpath "$1")}
@@ -30,7 +33,7 @@ trap 'rm -rf "$work"' EXIT
 top=$work/$name
 files=$(cd "$work" && find . -type f | sed 's|^\./||' | sort)
 expected=$(printf '%s\n' "$name/INTEGRATING.md" "$name/ZavaDED.def" "$name/ZavaDED.dll" \
-  "$name/ZavaDED.h" | sort)
+  "$name/ZavaDED.h" "$name/check-zur-dll.sh" | sort)
 if [ "$files" != "$expected" ]; then
   fail "holds other files than expected:"
   diff <(echo "$expected") <(echo "$files") >&2 || true
@@ -39,6 +42,17 @@ echo "$files" | sed 's/^/  /'
 
 cmp -s "$top/ZavaDED.h" include/ZavaDED.h || fail "ZavaDED.h is not include/ZavaDED.h"
 cmp -s "$top/ZavaDED.def" src/driver/ZavaDED.def || fail "ZavaDED.def is not src/driver/ZavaDED.def"
+cmp -s "$top/check-zur-dll.sh" scripts/check-zur-dll.sh ||
+  fail "check-zur-dll.sh is not scripts/check-zur-dll.sh"
+[ -x "$top/check-zur-dll.sh" ] || fail "check-zur-dll.sh is not executable"
+grep -qx "## Matching the camera maker's ZUR.dll" "$top/INTEGRATING.md" ||
+  fail "INTEGRATING.md has no section \"Matching the camera maker's ZUR.dll\""
+grep -q 'check-zur-dll.sh ZUR.dll' "$top/INTEGRATING.md" || fail "INTEGRATING.md does not show check-zur-dll.sh"
+if ! tool=$("$top/check-zur-dll.sh" "$zur_dll" 2>&1) ||
+   ! grep -qx '__cdecl, undecorated names.' <<<"$tool"; then
+  fail "check-zur-dll.sh does not read the simulated ZUR.dll as __cdecl, undecorated:"
+  echo "$tool" >&2
+fi
 
 dll=$top/ZavaDED.dll
 # Whole outputs, not pipes into grep -q, which would stop their writers.
@@ -83,8 +97,10 @@ compare_imports() {  # what, guide's list, DLL's list
 }
 compare_imports DLLs "$(grep -oiE '`[A-Za-z0-9_]+\.dll`' <<<"$needs" | tr -d '`' | sort -u)" \
   "$(sed -n 's/^\s*DLL Name: //p' <<<"$imports" | sort -u)"
+! grep -qi 'DLL Name: ZUR.dll' <<<"$imports" ||
+  fail "ZavaDED.dll imports from ZUR.dll: a missing ZUR.dll would stop hosts from loading it"
 compare_imports "ZUR functions" "$(grep -oE '`ZUR[A-Za-z0-9_]+`' <<<"$needs" | tr -d '`' | sort -u)" \
-  "$(sed -n '/DLL Name: ZUR.dll/,/DLL Name:/p' <<<"$imports" | awk 'NF == 3 && $2 ~ /^[0-9]+$/ {print $3}' | sort -u)"
+  "$(sed -n 's/^ *X([a-z0-9_]*, \(ZUR[A-Za-z]*\),.*/\1/p' src/platform/ZurLibrary.h | sort -u)"
 
 # The guide's host example, built as the guide says and run against the
 # package's DLL and the simulated cameras.

@@ -35,7 +35,7 @@ declare -A packages=(
   [fuzz]="clang libclang-rt-14-dev"
   [bench]="libbenchmark-dev"
   [gevcam]="aravis-tools-cli aravis-tools libaravis-dev iproute2"
-  [deb]="dpkg-dev file"
+  [deb]="dpkg-dev file lintian xdotool"
   [fresh]="debootstrap"
 )
 declare -A includes=(

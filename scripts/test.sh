@@ -58,6 +58,9 @@ scripts/check-gige.sh
 step "win64 and win32: build; check the win32 export table"
 scripts/build.sh win64
 scripts/build.sh win32
+# The simulated ZUR.dll in its two other forms; the rest is win32's.
+scripts/build.sh win32-stdcall-decorated
+scripts/build.sh win32-stdcall-undecorated
 scripts/check-exports.sh build/win32/bin/ZavaDED.dll
 
 step "win64 and win32: test under Wine and 32-bit Wine, side by side"

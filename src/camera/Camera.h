@@ -17,6 +17,7 @@
 #include "log/ExportFrame.h"
 #include "params/ParamSet.h"
 #include "platform/Mutex.h"
+#include "platform/ZurLibrary.h"
 
 class GrabThread;
 

@@ -41,6 +41,42 @@ std::uint32_t FlagsOf(const std::string& model) {
     return model.find("H280") != std::string::npos ? (ModelMono | ModelH280) : ModelMono;
 }
 
+// Loads the chosen ZUR library and says at level 1 which it is, so that a log
+// always shows whether the cameras are real; without one there is no camera,
+// never a fall-back to another library.
+bool BindZur(DriverLog& log) {
+    std::vector<std::string> errors;
+    const platform::ZurChoice choice =
+        platform::ChooseZur(platform::ZurConfigurationFile(), errors);
+    platform::ZurBinding binding;
+    if (errors.empty()) {
+        binding = platform::BindZur(choice, 210);
+        if (!binding.bound) {
+            errors.push_back(binding.error);
+        }
+    } else {
+        platform::UnbindZur();
+    }
+    for (const std::string& error : errors) {
+        LogMessage(log, 1, "CameraList::Init: ERROR: ZUR: %s; no cameras\n", error.c_str());
+    }
+    if (!binding.bound) {
+        return false;
+    }
+    const std::string chosenBy =
+        choice.library.empty() ? choice.source : choice.source + "=" + choice.library;
+#if ZAVADED_ZUR_TWO_CONVENTIONS
+    LogMessage(log, 1, "CameraList::Init: ZUR library %s, %s %s names%s (chosen by %s)\n",
+               binding.path.c_str(), binding.decorated ? "decorated" : "undecorated",
+               platform::ZurConventionName(binding.convention),
+               binding.simulated ? ": simulated cameras" : "", chosenBy.c_str());
+#else
+    LogMessage(log, 1, "CameraList::Init: ZUR library %s%s (chosen by %s)\n", binding.path.c_str(),
+               binding.simulated ? ": simulated cameras" : "", chosenBy.c_str());
+#endif
+    return true;
+}
+
 }  // namespace
 
 std::shared_ptr<CameraList> CameraList::Current() {
@@ -95,16 +131,19 @@ bool CameraList::Init() {
     // up; shown to lookups all at once.
     std::vector<std::shared_ptr<Camera>> found;
     try {
-        ZURSetStructVersion(210);
+        // Binding makes ZURSetStructVersion(210) ZUR's first call.
+        if (!BindZur(log)) {
+            return false;
+        }
         zurList.count = 0;
-        if (ZURGetList(&zurList) == 0 || zurList.count == 0) {
+        if (platform::Zur().ZURGetList(&zurList) == 0 || zurList.count == 0) {
             LogMessage(log, 1, "CameraList::Init: no cameras found");
             return false;
         }
         if (zurList.count > kMaxCameras) {
             zurList.count = kMaxCameras;
         }
-        const std::int32_t listed = ZURGetList(&zurList);
+        const std::int32_t listed = platform::Zur().ZURGetList(&zurList);
         LogMessage(log, 1, "CameraList::Init: Interface count: %d\n",
                    static_cast<int>(zurList.count));
         if (listed == 0) {

@@ -9,6 +9,7 @@
 #include "camera/DriverError.h"
 #include "log/DriverLog.h"
 #include "platform/Mutex.h"
+#include "platform/ZurLibrary.h"
 
 // Which cameras exist and by what name: held only for lookups, never while
 // ZUR is called and never together with a camera's lock.

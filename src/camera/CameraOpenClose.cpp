@@ -69,8 +69,8 @@ bool Camera::Open(int portNo, int* sizeOut) {
         log.SetLogIntoFile(params.LogIntoFile.value != 0);
 
         RetryUnclosedDevice();
-        if (ZUROpen(DeviceId(), &zurHandle) == 0) {
-            const std::uint32_t error = ZURGetLastError();
+        if (platform::Zur().ZUROpen(DeviceId(), &zurHandle) == 0) {
+            const std::uint32_t error = platform::Zur().ZURGetLastError();
             LogMessage(log, 1, "Camera::Open: OpenDevice ERROR: port %d\n", portNo);
             LogMessage(log, 1, "Camera::Open: %s cannot be opened: %s (ZUR error %u)\n",
                        name.c_str(), ZurErrorText(error), static_cast<unsigned>(error));
@@ -85,7 +85,7 @@ bool Camera::Open(int portNo, int* sizeOut) {
         GetMinMaxValues();
 
         ZURImageInfo info{};
-        if (ZURGetImageInfo(zurHandle, &info) == 0) {
+        if (platform::Zur().ZURGetImageInfo(zurHandle, &info) == 0) {
             LogMessage(log, 1, "Camera::Open: GetImageInfo ERROR");
             return fail();
         }
@@ -139,7 +139,7 @@ bool Camera::Open(int portNo, int* sizeOut) {
         }
         LogMessage(log, 3, "Camera::Open: Zaze ImageBuffer allocated \n");
 
-        if (ZURIsoAlloc(zurHandle) == 0) {
+        if (platform::Zur().ZURIsoAlloc(zurHandle) == 0) {
             LogMessage(log, 1, "Camera::Open: IsoAlloc ERROR");
             return fail();
         }
@@ -161,7 +161,7 @@ bool Camera::Open(int portNo, int* sizeOut) {
         }
         LogMessage(log, 3, "Camera::Open: Grab thread Init passed \n");
 
-        if (ZURIsoStart(zurHandle, 0) == 0) {
+        if (platform::Zur().ZURIsoStart(zurHandle, 0) == 0) {
             LogMessage(log, 1, "Camera::Open: IsoStart ERROR");
             return fail();
         }
@@ -186,8 +186,9 @@ void Camera::UndoOpen(bool deviceOpen, bool streamAllocated) {
         transfer->CloseConversion();
     }
     if (streamAllocated) {
-        ZURAbortImageReqAll(zurHandle);  // releases a grab thread already waiting for an image
-        ZURIsoRelease(zurHandle);
+        platform::Zur().ZURAbortImageReqAll(
+            zurHandle);  // releases a grab thread already waiting for an image
+        platform::Zur().ZURIsoRelease(zurHandle);
     }
     if (deviceOpen) {
         CloseDevice();
@@ -223,10 +224,10 @@ void Camera::Close() {
     // No handle: a reconnection gave up the lost session and has not opened
     // a new one.
     if (wasOpen && zurHandle != 0) {
-        ZURIsoStop(zurHandle);
+        platform::Zur().ZURIsoStop(zurHandle);
         LogMessage(log, 3, "Camera::Close: ZURIsoStop  port=%d\n", closingPort);
-        ZURAbortImageReqAll(zurHandle);
-        ZURIsoRelease(zurHandle);
+        platform::Zur().ZURAbortImageReqAll(zurHandle);
+        platform::Zur().ZURIsoRelease(zurHandle);
         LogMessage(log, 3, "Camera::Close: ZURIsoRelease  port=%d\n", closingPort);
         CloseDevice();
         LogMessage(log, 3, "Camera::Close: ZURClose  port=%d\n", closingPort);
@@ -243,15 +244,15 @@ bool Camera::Reconnect(std::uint32_t& handleOut) {
     if (zurHandle != 0) {
         // The lost session goes first: a library may refuse a second session
         // on the device. Its results tell nothing a new open would not.
-        ZURIsoStop(zurHandle);
-        ZURAbortImageReqAll(zurHandle);
-        ZURIsoRelease(zurHandle);
+        platform::Zur().ZURIsoStop(zurHandle);
+        platform::Zur().ZURAbortImageReqAll(zurHandle);
+        platform::Zur().ZURIsoRelease(zurHandle);
         CloseDevice();
         zurHandle = 0;
     }
     RetryUnclosedDevice();
     std::uint32_t handle = 0;
-    if (ZUROpen(DeviceId(), &handle) == 0) {
+    if (platform::Zur().ZUROpen(DeviceId(), &handle) == 0) {
         return false;  // still gone; said once by the grab thread
     }
     zurHandle = handle;
@@ -263,13 +264,13 @@ bool Camera::Reconnect(std::uint32_t& handleOut) {
     // meanwhile would leave zeros in the set for the next try to write.
     SetParameters();
     ZURImageInfo info{};
-    const bool sameImage = ZURGetImageInfo(handle, &info) != 0 && info.width == width &&
-                           info.height == height &&
+    const bool sameImage = platform::Zur().ZURGetImageInfo(handle, &info) != 0 &&
+                           info.width == width && info.height == height &&
                            BufferSize(info.bufferSize) == transfer->zazeBuffer->Size();
     bool allocated = false;
     if (sameImage) {
-        allocated = ZURIsoAlloc(handle) != 0;
-        if (allocated && ZURIsoStart(handle, 0) != 0) {
+        allocated = platform::Zur().ZURIsoAlloc(handle) != 0;
+        if (allocated && platform::Zur().ZURIsoStart(handle, 0) != 0) {
             handleOut = handle;
             return true;
         }
@@ -278,7 +279,7 @@ bool Camera::Reconnect(std::uint32_t& handleOut) {
                    name.c_str(), Port());
     }
     if (allocated) {
-        ZURIsoRelease(handle);
+        platform::Zur().ZURIsoRelease(handle);
     }
     CloseDevice();
     zurHandle = 0;
@@ -295,8 +296,8 @@ void Camera::CleanupOnClose() {
 }
 
 void Camera::CloseDevice() {
-    if (ZURClose(zurHandle) == 0) {
-        const std::uint32_t error = ZURGetLastError();
+    if (platform::Zur().ZURClose(zurHandle) == 0) {
+        const std::uint32_t error = platform::Zur().ZURGetLastError();
         LogMessage(log, 1, "Camera::Close: WARNING: ZURClose failed on %s, error %d (%s)\n",
                    name.c_str(), static_cast<int>(error), ZurErrorText(error));
         UnclosedHandles& unclosed = Unclosed();
@@ -309,7 +310,7 @@ void Camera::RetryUnclosedDevice() {
     UnclosedHandles& unclosed = Unclosed();
     const platform::MutexLock lock(unclosed.lock);
     const auto found = unclosed.byDevice.find(DeviceId());
-    if (found != unclosed.byDevice.end() && ZURClose(found->second) != 0) {
+    if (found != unclosed.byDevice.end() && platform::Zur().ZURClose(found->second) != 0) {
         unclosed.byDevice.erase(found);
     }
 }
@@ -328,7 +329,7 @@ void Camera::CloseRefusedHandles() {
     UnclosedHandles& unclosed = Unclosed();
     const platform::MutexLock lock(unclosed.lock);
     for (auto handle = unclosed.byDevice.begin(); handle != unclosed.byDevice.end();) {
-        handle =
-            ZURClose(handle->second) != 0 ? unclosed.byDevice.erase(handle) : std::next(handle);
+        handle = platform::Zur().ZURClose(handle->second) != 0 ? unclosed.byDevice.erase(handle)
+                                                               : std::next(handle);
     }
 }

@@ -87,7 +87,7 @@ bool Camera::ZazeGigE_WriteRegister(std::uint32_t address, const std::uint32_t* 
         record.address[i] = address + 4 * i;
         record.data[i] = words[i];
     }
-    if (ZURGigESetRegister(zurHandle, &record) != 0) {
+    if (platform::Zur().ZURGigESetRegister(zurHandle, &record) != 0) {
         return true;
     }
     LogMessage(log, 2, "Camera::ZazeGigE_WriteRegister ERROR: port= %d, Address = %x, DATA=%d \n",
@@ -119,7 +119,7 @@ bool Camera::ReadRegister(std::uint32_t address, std::uint32_t& value) {
     ZURRegisterRecord record{};
     record.count = 1;
     record.address[0] = address;
-    const bool read = ZURGigEGetRegister(zurHandle, &record) != 0;
+    const bool read = platform::Zur().ZURGigEGetRegister(zurHandle, &record) != 0;
     if (!read) {
         LogMessage(log, 1, "Camera::ReadRegister: ERROR: Failed to read registry %x \n", address);
     } else {
@@ -340,7 +340,7 @@ bool Camera::SetSizeAndPosition() {
     // wrong size: refused as the camera refuses a size it cannot take.
     const bool fits = FitsGeometryField(w.value) && FitsGeometryField(h.value) &&
                       FitsGeometryField(x.value) && FitsGeometryField(y.value);
-    if (fits && ZURSetImageInfo(zurHandle, &position) != 0) {
+    if (fits && platform::Zur().ZURSetImageInfo(zurHandle, &position) != 0) {
         LogMessage(
             log, 3,
             "Camera::SetSizeAndPosition leaving: widht= %d, height= %d, offsetX= %d, offsetY= %d\n",
@@ -388,7 +388,7 @@ bool Camera::SetBandAdjustment(int value) {
     const int level = params.BandLevel.value;
     LogMessage(log, 2, "Camera::SetBandAdjustment:  BandAdjust= %d, BandLevel = %d\n", adjust,
                level);
-    if (ZURBandAdjust(zurHandle, adjust, level) == 0) {
+    if (platform::Zur().ZURBandAdjust(zurHandle, adjust, level) == 0) {
         LogMessage(log, 1, "Camera::SetBandAdjustment ERROR:  BandAdjust= %d, BandLevel = %d\n",
                    adjust, level);
         return false;
@@ -411,7 +411,7 @@ bool Camera::SetColorFilter(int code) {
         code = filter.CurrentCode();
     }
     ZURCameraMode mode{};
-    if (ZURNowCameraMode(zurHandle, &mode) == 0) {
+    if (platform::Zur().ZURNowCameraMode(zurHandle, &mode) == 0) {
         LogMessage(log, 1, "Camera::SetColorFilter: ZURNowCameraMode ERROR. port= %d, value= %d \n",
                    Port(), code);
         return false;
@@ -423,7 +423,7 @@ bool Camera::SetColorFilter(int code) {
         return false;
     }
     mode.colorFilter = static_cast<std::uint32_t>(code);
-    if (ZURSetCameraMode(zurHandle, &mode) == 0) {
+    if (platform::Zur().ZURSetCameraMode(zurHandle, &mode) == 0) {
         LogMessage(log, 1, "Camera::SetColorFilter: ZURSetCameraMode ERROR. port= %d, value= %d \n",
                    Port(), code);
         return false;

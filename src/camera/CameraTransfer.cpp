@@ -49,7 +49,7 @@ constexpr std::uint32_t kDefaultDepth = 8;  // what a depth of 0, or no answer, 
 
 bool Camera::ReadFilterValue() {
     ZURCameraMode mode{};
-    if (ZURNowCameraMode(zurHandle, &mode) == 0) {
+    if (platform::Zur().ZURNowCameraMode(zurHandle, &mode) == 0) {
         LogMessage(log, 1, "Camera::ReadFilterValue: ZURNowCameraMode ERROR \n");
         return false;
     }
@@ -78,7 +78,7 @@ bool Camera::CreateConversionHandle(std::uint32_t rawBufferSize) {
     ConversionChoice choice = ChooseConversion(mode.colorId);
     if (choice.needsDepth) {
         std::uint32_t depth = 0;
-        if (ZURGetDataDepth(zurHandle, &depth) == 0 || depth == 0) {
+        if (platform::Zur().ZURGetDataDepth(zurHandle, &depth) == 0 || depth == 0) {
             depth = kDefaultDepth;
         }
         choice.shiftId = static_cast<int>(depth) - static_cast<int>(kDefaultDepth);
@@ -100,7 +100,8 @@ bool Camera::CreateConversionHandle(std::uint32_t rawBufferSize) {
                    rawBufferSize);
         return false;
     }
-    if (ZURCreateConvHandle(&conversion.handle, choice.convertMode, choice.shiftId, 0) == 0) {
+    if (platform::Zur().ZURCreateConvHandle(&conversion.handle, choice.convertMode, choice.shiftId,
+                                            0) == 0) {
         LogMessage(log, 1, "Camera::ZURCreateConvHandle ERROR convertMode= %d \n",
                    choice.convertMode);
         return false;
@@ -113,9 +114,10 @@ bool Camera::CreateConversionHandle(std::uint32_t rawBufferSize) {
         static_cast<int>(mode.colorId), choice.convertMode, choice.shiftId);
 
     const BITMAPINFOHEADER& header = conversion.bitmapInfo.bmiHeader;
-    if (ZURColorConvSetBMPINFO(conversion.handle, width, height, &conversion.bitmapInfo) == 0) {
+    if (platform::Zur().ZURColorConvSetBMPINFO(conversion.handle, width, height,
+                                               &conversion.bitmapInfo) == 0) {
         LogMessage(log, 1, "Camera::ZURColorConvSetBMPINFO ERROR = %d \n",
-                   static_cast<int>(ZURGetLastError()));
+                   static_cast<int>(platform::Zur().ZURGetLastError()));
         LogMessage(
             log, 3,
             "Camera::ZURColorConvSetBMPINFO return data: w=%d, h=%d bmpsize=%d bmpsizeImage=%d",

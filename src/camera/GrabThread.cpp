@@ -12,6 +12,7 @@
 #include "platform/Event.h"
 #include "platform/Mutex.h"
 #include "platform/Thread.h"
+#include "platform/ZurLibrary.h"
 
 namespace {
 
@@ -347,17 +348,17 @@ void GrabThread::ThreadMain(Session& session) {
         bool requested = false;
         std::uint32_t error = 0;
         if (!session.UnlessStopped([&] {
-                requested = ZURImageReq(handle, memory, bytes) != 0;
-                error = requested ? 0 : ZURGetLastError();
+                requested = platform::Zur().ZURImageReq(handle, memory, bytes) != 0;
+                error = requested ? 0 : platform::Zur().ZURGetLastError();
             })) {
             break;
         }
         const char* failed = nullptr;
         if (!requested) {
             failed = "ZURImageReq";
-        } else if (ZURImageCompleteWait(handle, memory, 0, 0, 0) == 0) {
+        } else if (platform::Zur().ZURImageCompleteWait(handle, memory, 0, 0, 0) == 0) {
             failed = "ZURImageCompleteWait";
-            error = ZURGetLastError();
+            error = platform::Zur().ZURGetLastError();
         }
         if (failed != nullptr) {
             if (session.Stopped()) {

@@ -5,6 +5,7 @@
 
 #include "camera/PixelPack.h"
 #include "log/DriverLog.h"
+#include "platform/ZurLibrary.h"
 
 ImageTransfer::ImageTransfer(DriverLog& driverLog, bool isColor, platform::Mutex& imageLock)
     : log(driverLog), color(isColor), destLock(imageLock) {}
@@ -32,7 +33,7 @@ void ImageTransfer::SetFilter(std::uint32_t cFilter) {
 void ImageTransfer::CloseConversion() {
     const platform::MutexLock lock(conversionLock);
     if (conversion.handle != 0) {
-        ZURCloseConvHandle(conversion.handle);
+        platform::Zur().ZURCloseConvHandle(conversion.handle);
         conversion.handle = 0;
     }
 }
@@ -93,8 +94,9 @@ bool ImageTransfer::ConvertColor() {
                       std::abs(static_cast<std::int64_t>(header.biHeight));
         readable = sourceBytes <= zazeBuffer->Size();
         if (fits && readable) {
-            converted = ZURColorConvExec(used.handle, header.biWidth, header.biHeight, &used.mode,
-                                         zazeBuffer->Data(), tempBuffer->Data());
+            converted = platform::Zur().ZURColorConvExec(used.handle, header.biWidth,
+                                                         header.biHeight, &used.mode,
+                                                         zazeBuffer->Data(), tempBuffer->Data());
         }
     }
     const BITMAPINFOHEADER& header = used.bitmapInfo.bmiHeader;

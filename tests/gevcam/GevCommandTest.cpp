@@ -75,6 +75,8 @@ TEST(GevCommand, RefusedWritesAnswerTheirStatusAndChangeNothing) {
         {"heartbeat too short", bs::kHeartbeatTimeout, 10, status::kInvalidParameter},
         {"start without a destination", gevcam::device::kAcquisitionStart, 1, status::kWrongConfig},
         {"acquisition mode", gevcam::device::kAcquisitionMode, 2, status::kInvalidParameter},
+        {"band adjustment", gevcam::device::kBandAdjust, 2, status::kInvalidParameter},
+        {"band level above 100 %", gevcam::device::kBandLevel, 101, status::kInvalidParameter},
     };
     for (const WriteCase& test : cases) {
         const std::optional<std::uint32_t> before = device.Read(test.address);

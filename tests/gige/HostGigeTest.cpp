@@ -66,10 +66,15 @@ class HostGige : public ::testing::Test {
             messages.clear();
             images = 0;
         }
+        DriverLibrary::ChooseZur("gige");
         driver = std::make_unique<DriverLibrary>(DriverLibrary::DefaultPath());
-        ASSERT_EQ(driver->ZurPath().find("/gige/"), driver->ZurPath().rfind("/gige/"));
-        ASSERT_NE(driver->ZurPath().find("/gige/"), std::string::npos) << driver->ZurPath();
         ASSERT_EQ(driver->initialize(systemPath.c_str(), &OnMessage), 1);
+        // The log names the library, so it shows the cameras are real.
+        const std::string folder =
+            DriverLibrary::DefaultPath().substr(0, DriverLibrary::DefaultPath().rfind('/') + 1);
+        ASSERT_TRUE(AwaitMessage(
+            "ZUR library " + folder + "gige/libZUR.so (chosen by ZAVADED_ZUR=gige)", 1000ms))
+            << messages;
         char** names = driver->getCVLCameraConfigNames();
         ASSERT_TRUE(names != nullptr && names[0] != nullptr);
         name = names[0];
@@ -247,6 +252,47 @@ TEST_F(HostGige, ACameraThatAnotherApplicationControlsIsNotOpenedAndSaysWhy) {
     g_object_unref(other);
     ASSERT_TRUE(Open());
     driver->closeCVLPort(0, 0);
+}
+
+// What the driver reports at level 1 while it opens and closes each of
+// gevcam's built-in cameras: only the open's own notice.
+TEST(HostGigeOpen, EveryGevcamCameraOpensWithoutAnError) {
+    GIGE_REQUIRE_NAMESPACE();
+    // Cameras of this test's own: an open writes the driver's settings.
+    const Gevcam cameras({"127.0.0.32", "127.0.0.33", "127.0.0.34"});
+    const ScopedEnvironment discovery{"ZUR_GIGE_DISCOVERY", "127.0.0.32,127.0.0.33,127.0.0.34"};
+    DriverLibrary driver(DriverLibrary::DefaultPath());
+    const std::string systemPath = std::filesystem::temp_directory_path().string();
+    ASSERT_EQ(driver.initialize(systemPath.c_str(), &OnMessage), 1);
+    char** names = driver.getCVLCameraConfigNames();
+    ASSERT_TRUE(names != nullptr);
+    std::vector<std::string> listed;
+    for (char** name = names; *name != nullptr; ++name) {
+        listed.emplace_back(*name);
+    }
+    ASSERT_EQ(listed.size(), cameras.Names().size());
+    for (const std::string& name : listed) {
+        {
+            const std::lock_guard<std::mutex> lock(eventsLock);
+            messages.clear();
+        }
+        int size[2] = {0, 0};
+        ASSERT_EQ(driver.openCVLPort(0, 0, name.c_str(), size), 1) << name;
+        driver.closeCVLPort(0, 0);
+        const std::lock_guard<std::mutex> lock(eventsLock);
+        std::string unexpected;
+        std::size_t begin = 0;
+        for (std::size_t end = messages.find('\n'); end != std::string::npos;
+             begin = end + 1, end = messages.find('\n', begin)) {
+            const std::string line = messages.substr(begin, end - begin);
+            if (line.find(": (1) ") != std::string::npos &&
+                line.find(": (1) Opening camera " + name + " on port 0") == std::string::npos) {
+                unexpected += line + "\n";
+            }
+        }
+        EXPECT_EQ(unexpected, "") << name;
+    }
+    driver.finalize();
 }
 
 }  // namespace

@@ -137,9 +137,11 @@ TEST_F(ZurGige, RegisterStatusesBecomeZurErrorsAndNothingChanges) {
     ASSERT_EQ(ZURIsoRelease(handle), 1);
     EXPECT_EQ(ZURSetImageInfo(handle, &full), 1);
 
-    // No band adjustment on gevcam: said so, not pretended.
-    EXPECT_EQ(ZURBandAdjust(handle, 1, 50), 0);
-    EXPECT_EQ(ZURGetLastError(), static_cast<std::uint32_t>(ZUR_ERROR_NOT_SUPPORTED));
+    // Band adjustment through the camera's own features, within their bounds.
+    EXPECT_EQ(ZURBandAdjust(handle, 1, 50), 1);
+    EXPECT_EQ(ZURBandAdjust(handle, 1, 101), 0);
+    EXPECT_EQ(ZURGetLastError(), static_cast<std::uint32_t>(ZUR_ERROR_OUT_OF_RANGE));
+    EXPECT_EQ(ZURBandAdjust(handle, 0, 0), 1);
 }
 
 TEST_F(ZurGige, ColourFilterIsThePixelFormatsBayerOrder) {

@@ -22,7 +22,13 @@ inline constexpr std::uint32_t kSensorHeight = 0xA01C;      // read-only
 // The counter the last frame showed (one less than the next frame's), as the
 // simulated ZUR library's ZURSimFrameCounter reports it.
 inline constexpr std::uint32_t kFrameCounter = 0xA020;
-inline constexpr std::uint32_t kOwnEnd = 0xA024;
+// The XCG band adjustment: a cap on the stream's share of the link. gevcam
+// keeps the values a driver writes on open; loopback needs no cap.
+inline constexpr std::uint32_t kBandAdjust = 0xA024;  // 0 off, 1 on
+inline constexpr std::uint32_t kBandLevel = 0xA028;   // percent of the link
+inline constexpr std::uint32_t kOwnEnd = 0xA02C;
+
+inline constexpr std::uint32_t kMaxBandLevel = 100;
 
 inline constexpr std::uint32_t kAcquisitionContinuous = 0;
 inline constexpr std::uint32_t kAcquisitionSingleFrame = 1;

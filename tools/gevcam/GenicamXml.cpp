@@ -416,7 +416,9 @@ void TransportLayerControl(Document& doc) {
                                            "GevSCPSDoNotFragment",
                                            "GevSCPD",
                                            "GevSCDA",
-                                           "GevSCSP"});
+                                           "GevSCSP",
+                                           "XcgBandAdjust",
+                                           "XcgBandLevel"});
     doc.MaskedIntReg("GevVersionMajorReg", bs::kVersion, Access::RO, 15, 0);
     doc.Integer("GevVersionMajor", "GevVersionMajorReg", kNone, kNone);
     doc.MaskedIntReg("GevVersionMinorReg", bs::kVersion, Access::RO, 31, 16);
@@ -454,6 +456,11 @@ void TransportLayerControl(Document& doc) {
     doc.PlainInteger("GevSCPD", bs::kStreamPacketDelay, Access::RW, "Standard");
     doc.PlainInteger("GevSCDA", bs::kStreamDestination, Access::RW, "Standard");
     doc.PlainInteger("GevSCSP", bs::kStreamSourcePort, Access::RO, "Standard");
+    doc.IntReg("XcgBandAdjustReg", device::kBandAdjust, Access::RW);
+    doc.Integer("XcgBandAdjust", "XcgBandAdjustReg", Number(0), Number(1), "Custom");
+    doc.IntReg("XcgBandLevelReg", device::kBandLevel, Access::RW);
+    doc.Integer("XcgBandLevel", "XcgBandLevelReg", Number(0), Number(device::kMaxBandLevel),
+                "Custom");
 }
 
 }  // namespace

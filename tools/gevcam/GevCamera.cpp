@@ -230,6 +230,12 @@ std::uint16_t GevCamera::ReadWord(std::uint32_t at, std::uint32_t& value) const 
             case device::kFrameCounter:
                 value = camera.lastFrameCounter;
                 break;
+            case device::kBandAdjust:
+                value = static_cast<std::uint32_t>(camera.bandAdjust);
+                break;
+            case device::kBandLevel:
+                value = static_cast<std::uint32_t>(camera.bandLevel);
+                break;
             default:
                 break;  // the commands read 0
         }
@@ -373,6 +379,18 @@ std::uint16_t GevCamera::WriteOwn(std::uint32_t at, std::uint32_t value) {
             }
             locked = value == 1;
             UpdateLock();
+            return status::kSuccess;
+        case device::kBandAdjust:
+            if (value > 1) {
+                return status::kInvalidParameter;
+            }
+            camera.bandAdjust = static_cast<std::int32_t>(value);
+            return status::kSuccess;
+        case device::kBandLevel:
+            if (value > device::kMaxBandLevel) {
+                return status::kInvalidParameter;
+            }
+            camera.bandLevel = static_cast<std::int32_t>(value);
             return status::kSuccess;
         case device::kPixelFormat: {
             const std::vector<std::uint32_t> formats = PixelFormats();

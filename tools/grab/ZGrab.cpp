@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <mutex>
@@ -97,9 +98,10 @@ void PrintHelp() {
         "                         the property LogIntoFile after each open)\n"
         "  --driver PATH          the driver library (default: next to zgrab, or in the\n"
         "                         library folder of zgrab's installation)\n"
-        "  --zur sim|gige         the ZUR library the driver uses: the simulated cameras (the\n"
-        "                         default) or real GigE Vision cameras through Aravis; without\n"
-        "                         it, the one the dynamic loader finds (LD_LIBRARY_PATH)\n"
+        "  --zur sim|gige|PATH    the ZUR library the driver uses: the simulated cameras, real\n"
+        "                         GigE Vision cameras through Aravis, or the library at PATH;\n"
+        "                         sets ZAVADED_ZUR (without it: ZAVADED_ZUR, else ZUR= in\n"
+        "                         /etc/zavaded/zavaded.conf, else the simulated cameras)\n"
         "  --verbose              print the driver's log messages\n"
         "  --help                 this text\n"
         "\n"
@@ -178,9 +180,6 @@ Options Parse(int argc, char** argv) {
             options.driverPath = value();
         } else if (argument == "--zur") {
             options.zur = value();
-            if (options.zur != "sim" && options.zur != "gige") {
-                throw std::invalid_argument("--zur: sim or gige, not " + options.zur);
-            }
         } else if (argument == "--verbose") {
             options.verbose = true;
         } else {
@@ -200,7 +199,9 @@ std::map<int, int> completedByPort;
 bool verboseLog = false;
 
 extern "C" void ZAVADED_CALL PrintDriverMessage(const char* text) {
-    if (verboseLog) {
+    // Which ZUR library is in use, or why there is none, shows always.
+    if (verboseLog || std::strstr(text, "ZUR library ") != nullptr ||
+        std::strstr(text, "ERROR: ZUR:") != nullptr) {
         std::fputs(text, stdout);
     }
 }
@@ -227,7 +228,7 @@ struct OpenCamera {
     int bytesPerPixel = 1;
     std::vector<unsigned char> image;
     int framesRead = 0;
-    Clock::time_point started;
+    Clock::time_point firstRead;  // the rate counts from the first frame on
 };
 
 std::string FileName(const std::string& name) {
@@ -356,7 +357,6 @@ std::vector<OpenCamera> OpenCameras(const DriverLibrary& driver, const Options& 
 void Grab(const DriverLibrary& driver, const Options& options, std::vector<OpenCamera>& cameras) {
     std::filesystem::create_directories(options.outputPath);
     for (OpenCamera& camera : cameras) {
-        camera.started = Clock::now();
         if (options.continuous) {
             driver.setProperty(0, camera.port, "continuous", 1);
         }
@@ -373,10 +373,18 @@ void Grab(const DriverLibrary& driver, const Options& options, std::vector<OpenC
                                          std::to_string(options.timeoutMs) + " ms");
             }
             ReadImage(driver, camera);
-            const double seconds =
-                std::chrono::duration<double>(Clock::now() - camera.started).count();
-            std::printf("%s: frame %d/%d, %.1f frames per second\n", camera.name.c_str(), frame,
-                        options.frames, seconds > 0 ? camera.framesRead / seconds : 0.0);
+            // One frame makes no rate; then the frames after the first over
+            // the time since it, which leaves out the start's latency.
+            const Clock::time_point now = Clock::now();
+            if (camera.framesRead == 1) {
+                camera.firstRead = now;
+                std::printf("%s: frame %d/%d\n", camera.name.c_str(), frame, options.frames);
+            } else {
+                const double seconds =
+                    std::chrono::duration<double>(now - camera.firstRead).count();
+                std::printf("%s: frame %d/%d, %.1f frames per second\n", camera.name.c_str(), frame,
+                            options.frames, seconds > 0 ? (camera.framesRead - 1) / seconds : 0.0);
+            }
             if (options.saveAll) {
                 WriteImage(camera, options, frame, true);
             }
@@ -394,12 +402,9 @@ void Grab(const DriverLibrary& driver, const Options& options, std::vector<OpenC
 
 int Run(const Options& options) {
     if (!options.zur.empty()) {
-        DriverLibrary::PreloadZur(options.driverPath, options.zur);
+        DriverLibrary::ChooseZur(options.zur);
     }
     DriverLibrary driver(options.driverPath);
-    if (!options.zur.empty() || options.verbose) {
-        std::printf("ZUR library: %s\n", driver.ZurPath().c_str());
-    }
     Require(driver.initialize && driver.finalize && driver.getCVLCameraConfigNames, "initialize");
     std::filesystem::create_directories(options.systemPath);
     const std::string systemPath = std::filesystem::absolute(options.systemPath).string();

@@ -84,45 +84,13 @@ std::string DriverLibrary::DefaultPath() {
 #endif
 }
 
+void DriverLibrary::ChooseZur(const std::string& library) {
 #ifdef _WIN32
-std::string DriverLibrary::PreloadZur(const std::string& /*driverPath*/, const std::string& kind) {
-    throw std::runtime_error("--zur " + kind + ": the ZUR library is chosen only on Linux");
-}
-
-std::string DriverLibrary::ZurPath() const {
-    return "ZUR.dll";
-}
+    const bool set = _putenv_s("ZAVADED_ZUR", library.c_str()) == 0;
 #else
-std::string DriverLibrary::PreloadZur(const std::string& driverPath, const std::string& kind) {
-    if (kind != "sim" && kind != "gige") {
-        throw std::invalid_argument("--zur: sim or gige, not " + kind);
-    }
-    const std::filesystem::path folder = std::filesystem::path(driverPath).parent_path();
-    // The build tree keeps the libraries in sim/ and gige/ beside the
-    // driver, an installation in zavaded/sim/ and zavaded/gige/.
-    for (const std::filesystem::path& candidate :
-         {folder / kind / "libZUR.so", folder / "zavaded" / kind / "libZUR.so"}) {
-        if (!std::filesystem::exists(candidate)) {
-            continue;
-        }
-        if (dlopen(candidate.c_str(), RTLD_NOW | RTLD_GLOBAL) == nullptr) {
-            const char* reason = dlerror();
-            throw std::runtime_error("cannot load " + candidate.string() + ": " +
-                                     (reason ? reason : "unknown"));
-        }
-        return candidate.string();
-    }
-    throw std::runtime_error("no " + kind + " ZUR library beside " + driverPath + " (looked in " +
-                             kind + "/ and zavaded/" + kind + "/)");
-}
-
-std::string DriverLibrary::ZurPath() const {
-    // The driver's dependencies are searched too.
-    Dl_info info{};
-    void* symbol = dlsym(handle, "ZURGetLastError");
-    if (symbol == nullptr || dladdr(symbol, &info) == 0 || info.dli_fname == nullptr) {
-        return "unknown";
-    }
-    return info.dli_fname;
-}
+    const bool set = setenv("ZAVADED_ZUR", library.c_str(), 1) == 0;
 #endif
+    if (!set) {
+        throw std::runtime_error("cannot set ZAVADED_ZUR=" + library);
+    }
+}

@@ -17,14 +17,10 @@ class DriverLibrary {
     // The driver library in the folder of the running program or, for an
     // installed program, in the library folder of its installation.
     static std::string DefaultPath();
-    // Linux: loads the ZUR library of this kind ("sim" or "gige") from its
-    // folder beside the driver at driverPath (or the installation's), before
-    // the driver, so that it is the libZUR.so the driver uses: the loader
-    // meets the driver's dependency with the library already loaded under
-    // that name. It stays loaded. Returns its path; throws when there is none.
-    static std::string PreloadZur(const std::string& driverPath, const std::string& kind);
-    // The file of the ZUR library the loaded driver uses.
-    std::string ZurPath() const;
+    // Chooses the ZUR library the driver binds at its first initialize:
+    // "sim", "gige" (Linux) or a path, through the driver's own setting
+    // ZAVADED_ZUR in this process's environment.
+    static void ChooseZur(const std::string& library);
 
     decltype(&::initialize) initialize = nullptr;
     decltype(&::finalize) finalize = nullptr;

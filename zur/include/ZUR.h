@@ -26,6 +26,21 @@
 #define ZUR_API __attribute__((visibility("default")))
 #endif
 
+/* The 24 functions of the camera maker's library are __cdecl under plain
+ * names, unless the library is built as one of the other forms a 32-bit
+ * ZUR.dll comes in: ZUR_STDCALL makes them __stdcall, and with
+ * ZUR_EXPORTS_BY_DEF a module-definition file gives their exported names. */
+#if defined(_WIN32) && defined(ZUR_STDCALL)
+#define ZUR_CALL __stdcall
+#else
+#define ZUR_CALL
+#endif
+#if defined(ZUR_BUILDING_LIBRARY) && defined(ZUR_EXPORTS_BY_DEF)
+#define ZUR_FUNCTION_API
+#else
+#define ZUR_FUNCTION_API ZUR_API
+#endif
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -147,47 +162,49 @@ typedef struct ZURColorConvMode {
     uint32_t reserved;
 } ZURColorConvMode;
 
-ZUR_API int32_t ZURSetStructVersion(uint32_t version);
-ZUR_API int32_t ZURGetList(ZURCameraList* list);
+ZUR_FUNCTION_API int32_t ZUR_CALL ZURSetStructVersion(uint32_t version);
+ZUR_FUNCTION_API int32_t ZUR_CALL ZURGetList(ZURCameraList* list);
 
-ZUR_API int32_t ZUROpen(uint64_t deviceId, uint32_t* camera);
-ZUR_API int32_t ZURClose(uint32_t camera);
+ZUR_FUNCTION_API int32_t ZUR_CALL ZUROpen(uint64_t deviceId, uint32_t* camera);
+ZUR_FUNCTION_API int32_t ZUR_CALL ZURClose(uint32_t camera);
 
-ZUR_API int32_t ZURGigESetRegister(uint32_t camera, ZURRegisterRecord* record);
-ZUR_API int32_t ZURGigEGetRegister(uint32_t camera, ZURRegisterRecord* record);
-ZUR_API int32_t ZURSetImageInfo(uint32_t camera, ZURImagePosition* position);
-ZUR_API int32_t ZURGetImageInfo(uint32_t camera, ZURImageInfo* info);
-ZUR_API int32_t ZURNowCameraMode(uint32_t camera, ZURCameraMode* mode);
-ZUR_API int32_t ZURSetCameraMode(uint32_t camera, ZURCameraMode* mode);
-ZUR_API int32_t ZURBandAdjust(uint32_t camera, int32_t adjust, int32_t level);
-ZUR_API int32_t ZURGetDataDepth(uint32_t camera, uint32_t* depth);
+ZUR_FUNCTION_API int32_t ZUR_CALL ZURGigESetRegister(uint32_t camera, ZURRegisterRecord* record);
+ZUR_FUNCTION_API int32_t ZUR_CALL ZURGigEGetRegister(uint32_t camera, ZURRegisterRecord* record);
+ZUR_FUNCTION_API int32_t ZUR_CALL ZURSetImageInfo(uint32_t camera, ZURImagePosition* position);
+ZUR_FUNCTION_API int32_t ZUR_CALL ZURGetImageInfo(uint32_t camera, ZURImageInfo* info);
+ZUR_FUNCTION_API int32_t ZUR_CALL ZURNowCameraMode(uint32_t camera, ZURCameraMode* mode);
+ZUR_FUNCTION_API int32_t ZUR_CALL ZURSetCameraMode(uint32_t camera, ZURCameraMode* mode);
+ZUR_FUNCTION_API int32_t ZUR_CALL ZURBandAdjust(uint32_t camera, int32_t adjust, int32_t level);
+ZUR_FUNCTION_API int32_t ZUR_CALL ZURGetDataDepth(uint32_t camera, uint32_t* depth);
 
-ZUR_API int32_t ZURCreateConvHandle(uint32_t* conversion, int32_t convertMode, int32_t shiftId,
-                                    int32_t reserved);
-ZUR_API int32_t ZURColorConvSetBMPINFO(uint32_t conversion, int32_t width, int32_t height,
-                                       BITMAPINFO* info);
+ZUR_FUNCTION_API int32_t ZUR_CALL ZURCreateConvHandle(uint32_t* conversion, int32_t convertMode,
+                                                      int32_t shiftId, int32_t reserved);
+ZUR_FUNCTION_API int32_t ZUR_CALL ZURColorConvSetBMPINFO(uint32_t conversion, int32_t width,
+                                                         int32_t height, BITMAPINFO* info);
 /* Converts one raw image into 4 bytes per pixel (blue, green, red, 255), top line first. */
-ZUR_API int32_t ZURColorConvExec(uint32_t conversion, int32_t width, int32_t height,
-                                 ZURColorConvMode* mode, const void* source, void* target);
-ZUR_API int32_t ZURCloseConvHandle(uint32_t conversion);
+ZUR_FUNCTION_API int32_t ZUR_CALL ZURColorConvExec(uint32_t conversion, int32_t width,
+                                                   int32_t height, ZURColorConvMode* mode,
+                                                   const void* source, void* target);
+ZUR_FUNCTION_API int32_t ZUR_CALL ZURCloseConvHandle(uint32_t conversion);
 
-ZUR_API int32_t ZURIsoAlloc(uint32_t camera);
-ZUR_API int32_t ZURIsoStart(uint32_t camera, uint32_t frames);
-ZUR_API int32_t ZURIsoStop(uint32_t camera);
-ZUR_API int32_t ZURIsoRelease(uint32_t camera);
-ZUR_API int32_t ZURImageReq(uint32_t camera, void* buffer, uint32_t size);
+ZUR_FUNCTION_API int32_t ZUR_CALL ZURIsoAlloc(uint32_t camera);
+ZUR_FUNCTION_API int32_t ZUR_CALL ZURIsoStart(uint32_t camera, uint32_t frames);
+ZUR_FUNCTION_API int32_t ZUR_CALL ZURIsoStop(uint32_t camera);
+ZUR_FUNCTION_API int32_t ZUR_CALL ZURIsoRelease(uint32_t camera);
+ZUR_FUNCTION_API int32_t ZUR_CALL ZURImageReq(uint32_t camera, void* buffer, uint32_t size);
 /* Waits for the image requested into buffer: at most timeoutMs milliseconds,
  * or, with 0, until it arrives, the request is aborted or the camera is lost.
  * A wait that times out withdraws its request (ZUR_ERROR_TIMEOUT); nothing
  * is written into the buffer after that. */
-ZUR_API int32_t ZURImageCompleteWait(uint32_t camera, void* buffer, uint32_t timeoutMs,
-                                     uint32_t reserved2, uint32_t reserved3);
+ZUR_FUNCTION_API int32_t ZUR_CALL ZURImageCompleteWait(uint32_t camera, void* buffer,
+                                                       uint32_t timeoutMs, uint32_t reserved2,
+                                                       uint32_t reserved3);
 /* Ends every pending image request of the camera (ZUR_ERROR_ABORTED), as
  * ZURIsoStop, ZURIsoRelease and ZURClose do; once it returns, nothing is
  * written into their buffers. */
-ZUR_API int32_t ZURAbortImageReqAll(uint32_t camera);
+ZUR_FUNCTION_API int32_t ZUR_CALL ZURAbortImageReqAll(uint32_t camera);
 
-ZUR_API uint32_t ZURGetLastError(void);
+ZUR_FUNCTION_API uint32_t ZUR_CALL ZURGetLastError(void);
 
 #ifdef __cplusplus
 }  // extern "C"

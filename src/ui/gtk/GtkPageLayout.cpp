@@ -4,9 +4,9 @@
 #include <span>
 #include <string>
 
-#include "log/DriverLog.h"
 #include "ui/PropertyPage.h"
 #include "ui/SheetPages.h"
+#include "ui/gtk/GtkLog.h"
 
 namespace {
 
@@ -200,9 +200,9 @@ void ReportMissingControls(const PropertyPage& page, const std::map<int, GtkWidg
     for (const ControlRow& row : page.Controls()) {
         for (const int id : {row.id, row.rangeLabelId}) {
             if (id != kNoRangeLabel && !controls.contains(id)) {
-                LogMessage(DriverLog::Instance(), 1,
-                           "PropertyPage::OnInitDialog: ERROR: template %d has no control %d\n",
-                           page.TemplateId(), id);
+                gtk_log::Log(1,
+                             "PropertyPage::OnInitDialog: ERROR: template %d has no control %d\n",
+                             page.TemplateId(), id);
             }
         }
     }

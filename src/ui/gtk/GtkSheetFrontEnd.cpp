@@ -15,6 +15,7 @@
 #include "ui/Sheet.h"
 #include "ui/SheetFrontEnd.h"
 #include "ui/gtk/GtkPageLayout.h"
+#include "ui/gtk/GtkSheetFrontEnd.h"
 #include "ui/gtk/GtkToolkit.h"
 
 namespace {
@@ -402,6 +403,6 @@ class GtkSheetFrontEnd : public SheetFrontEnd {
 
 }  // namespace
 
-std::unique_ptr<SheetFrontEnd> MakePlatformSheetFrontEnd() {
+std::unique_ptr<SheetFrontEnd> MakeGtkSheetFrontEnd() {
     return std::make_unique<GtkSheetFrontEnd>();
 }

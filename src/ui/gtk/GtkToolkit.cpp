@@ -6,8 +6,8 @@
 #include <optional>
 #include <thread>
 
-#include "log/DriverLog.h"
 #include "platform/Mutex.h"
+#include "ui/gtk/GtkLog.h"
 
 namespace gtk_toolkit {
 
@@ -27,9 +27,9 @@ ToolkitState& State() {
 }
 
 void ReportOtherThread() {
-    LogMessage(DriverLog::Instance(), 1,
-               "Camera::Configure: ERROR: GTK runs on another thread; the dialog is shown only "
-               "on the thread that runs GTK\n");
+    gtk_log::Log(1,
+                 "Camera::Configure: ERROR: GTK runs on another thread; the dialog is shown only "
+                 "on the thread that runs GTK\n");
 }
 
 // GTK registers its event source in GLib's default main context, and GLib
@@ -73,8 +73,7 @@ bool ReadyOnThisThread() {
         }
     }
     if (!gtk_init_check(nullptr, nullptr)) {
-        LogMessage(DriverLog::Instance(), 1,
-                   "Camera::Configure: ERROR: GTK cannot open a display (is DISPLAY set?)\n");
+        gtk_log::Log(1, "Camera::Configure: ERROR: GTK cannot open a display (is DISPLAY set?)\n");
         return false;
     }
     if (!state.keptLoaded) {

@@ -30,6 +30,14 @@ Channel ChannelAt(std::uint32_t filter, std::uint32_t x, std::uint32_t y);
 void Demosaic(std::uint32_t filter, std::uint32_t width, std::uint32_t height,
               std::span<const std::uint8_t> mosaic, std::span<std::uint8_t> target);
 
+// The instruction sets Demosaic chooses from at run time, the best it finds;
+// every one gives the same pixels. For tests and the benchmark.
+enum class Vectors { None, Sse2, Avx2 };
+bool DemosaicRuns(Vectors vectors);
+// Demosaic with the given set, or the best one where this processor lacks it.
+void DemosaicUsing(Vectors vectors, std::uint32_t filter, std::uint32_t width, std::uint32_t height,
+                   std::span<const std::uint8_t> mosaic, std::span<std::uint8_t> target);
+
 // Demosaic of a raw image as a camera delivers it: one byte per sample, or
 // (wide) two little-endian bytes per sample, shifted right by `shift` (0 to
 // 8) and clamped to 255. raw.size() >= width * height * (wide ? 2 : 1),
