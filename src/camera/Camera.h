@@ -111,6 +111,12 @@ class Camera {
     bool Open(int portNo, int* sizeOut) REQUIRES(cameraLock, exportFrame);
     void Close() REQUIRES(cameraLock, exportFrame);
     void CleanupOnClose() REQUIRES(cameraLock, exportFrame);
+    // On the grab thread of an open camera whose acquisitions keep failing:
+    // gives up the ZUR session, opens the device again and sets it up as an
+    // open does (every parameter written, stream allocated and started), for
+    // the same image size. The new handle in handleOut; false while the
+    // camera cannot be reached, and then the camera holds no session.
+    bool Reconnect(std::uint32_t& handleOut) REQUIRES(cameraLock, exportFrame);
     // Tries again every camera handle that ZURClose refused (the registry
     // does, once all its cameras are gone).
     static void CloseRefusedHandles();
@@ -119,7 +125,10 @@ class Camera {
     bool ZazeGigE_WriteRegister(std::uint32_t address, const std::uint32_t* words,
                                 std::uint32_t length) REQUIRES(cameraLock);
     bool ZazeGigE_WriteRegisterFloat(std::uint32_t address, float value) REQUIRES(cameraLock);
+    // A failed read is logged and yields 0.
     std::uint32_t ReadRegister(std::uint32_t address) REQUIRES(cameraLock);
+    // Leaves value alone when the read fails.
+    bool ReadRegister(std::uint32_t address, std::uint32_t& value) REQUIRES(cameraLock);
     float ReadRegisterFloat(std::uint32_t address) REQUIRES(cameraLock);
 
     // Feature setters: a value of -1 or less (kWriteStored) writes the stored

@@ -147,7 +147,7 @@ bool Camera::Open(int portNo, int* sizeOut) {
         LogMessage(log, 3, "Camera::Open: IsoAlloc executed \n");
 
         try {
-            grabThread = std::make_unique<GrabThread>(log, control, transfer, zurHandle);
+            grabThread = std::make_unique<GrabThread>(log, control, transfer, zurHandle, this);
         } catch (const std::bad_alloc&) {
             LogMessage(log, 1, "Camera::Open: ERROR: could not create grab thread, port: %d\n",
                        portNo);
@@ -220,6 +220,10 @@ void Camera::Close() {
         if (transfer) {
             transfer->CloseConversion();
         }
+    }
+    // No handle: a reconnection gave up the lost session and has not opened
+    // a new one.
+    if (wasOpen && zurHandle != 0) {
         platform::Zur().ZURIsoStop(zurHandle);
         LogMessage(log, 3, "Camera::Close: ZURIsoStop  port=%d\n", closingPort);
         platform::Zur().ZURAbortImageReqAll(zurHandle);
@@ -231,6 +235,55 @@ void Camera::Close() {
     CleanupOnClose();
     Enter(CameraState::Closed);
     LogMessage(log, 2, "Camera::Close: leaving on port %d\n", closingPort);
+}
+
+bool Camera::Reconnect(std::uint32_t& handleOut) {
+    if (state != CameraState::Open || !transfer || !transfer->zazeBuffer) {
+        return false;
+    }
+    if (zurHandle != 0) {
+        // The lost session goes first: a library may refuse a second session
+        // on the device. Its results tell nothing a new open would not.
+        platform::Zur().ZURIsoStop(zurHandle);
+        platform::Zur().ZURAbortImageReqAll(zurHandle);
+        platform::Zur().ZURIsoRelease(zurHandle);
+        CloseDevice();
+        zurHandle = 0;
+    }
+    RetryUnclosedDevice();
+    std::uint32_t handle = 0;
+    if (platform::Zur().ZUROpen(DeviceId(), &handle) == 0) {
+        return false;  // still gone; said once by the grab thread
+    }
+    zurHandle = handle;
+    ForgetReissuedHandle(handle);
+    LogMessage(log, 3, "Camera::Reconnect: %s open again, setting parameters: port=%d\n",
+               name.c_str(), Port());
+    // The camera may have restarted with its defaults: what the host set
+    // holds again. Nothing is read back: a camera that falls silent again
+    // meanwhile would leave zeros in the set for the next try to write.
+    SetParameters();
+    ZURImageInfo info{};
+    const bool sameImage = platform::Zur().ZURGetImageInfo(handle, &info) != 0 &&
+                           info.width == width && info.height == height &&
+                           BufferSize(info.bufferSize) == transfer->zazeBuffer->Size();
+    bool allocated = false;
+    if (sameImage) {
+        allocated = platform::Zur().ZURIsoAlloc(handle) != 0;
+        if (allocated && platform::Zur().ZURIsoStart(handle, 0) != 0) {
+            handleOut = handle;
+            return true;
+        }
+    } else {
+        LogMessage(log, 2, "Camera::Reconnect: %s answers with another image size on port %d\n",
+                   name.c_str(), Port());
+    }
+    if (allocated) {
+        platform::Zur().ZURIsoRelease(handle);
+    }
+    CloseDevice();
+    zurHandle = 0;
+    return false;
 }
 
 void Camera::CleanupOnClose() {

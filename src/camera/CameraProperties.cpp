@@ -175,7 +175,13 @@ bool Camera::GetProperty(const char* property, int* value) {
     }
     std::uint32_t address = 0;
     if (RawRegister(property, address)) {
-        *value = static_cast<int>(ReadRegister(address));
+        // A camera that does not answer has no value to give: the host's
+        // variable keeps what it held, and the failure is the host's to see.
+        std::uint32_t read = 0;
+        if (!ReadRegister(address, read)) {
+            return false;
+        }
+        *value = static_cast<int>(read);
         return true;
     }
     if (EqualsIgnoringAsciiCase(property, kPixelSize)) {

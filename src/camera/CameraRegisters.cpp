@@ -91,18 +91,24 @@ bool Camera::ZazeGigE_WriteRegisterFloat(std::uint32_t address, float value) {
 }
 
 std::uint32_t Camera::ReadRegister(std::uint32_t address) {
+    std::uint32_t result = 0;
+    ReadRegister(address, result);
+    return result;
+}
+
+bool Camera::ReadRegister(std::uint32_t address, std::uint32_t& value) {
     ZURRegisterRecord record{};
     record.count = 1;
     record.address[0] = address;
-    std::uint32_t result = 0;
-    if (platform::Zur().ZURGigEGetRegister(zurHandle, &record) == 0) {
+    const bool read = platform::Zur().ZURGigEGetRegister(zurHandle, &record) != 0;
+    if (!read) {
         LogMessage(log, 1, "Camera::ReadRegister: ERROR: Failed to read registry %x \n", address);
     } else {
-        result = record.data[0];
+        value = record.data[0];
     }
     LogMessage(log, 3, "Camera::ReadRegister: address= %x, data= %d \n", address,
-               static_cast<int>(result));
-    return result;
+               static_cast<int>(read ? record.data[0] : 0));
+    return read;
 }
 
 float Camera::ReadRegisterFloat(std::uint32_t address) {
@@ -113,6 +119,7 @@ float Camera::ReadRegisterFloat(std::uint32_t address) {
 }
 
 bool Camera::SetParamInt(Param<int>& param, int value) {
+    const int previous = param.value;
     if (value > -1) {
         param.value = value;
     }
@@ -125,8 +132,12 @@ bool Camera::SetParamInt(Param<int>& param, int value) {
     LogMessage(log, 1,
                "Camera::SetParamInt: Failed to set parameter:  port= %d, name= %s, value = %d\n",
                Port(), param.name.c_str(), param.value);
+    // A camera that does not answer tells nothing new: the set keeps what it
+    // held before rather than a 0 that the next open or reconnection would
+    // write.
     if (value > -1) {
-        param.value = static_cast<int>(ReadRegister(param.registerAddress));
+        std::uint32_t read = 0;
+        param.value = ReadRegister(param.registerAddress, read) ? static_cast<int>(read) : previous;
     }
     return false;
 }
@@ -142,6 +153,7 @@ bool Camera::SetParamFloat(Param<double>& param, float value) {
                    wanted, Port(), param.name.c_str());
         return false;
     }
+    const double previous = param.value;
     if (value > -1.0f) {
         param.value = value;
     }
@@ -154,12 +166,16 @@ bool Camera::SetParamFloat(Param<double>& param, float value) {
         "Camera::SetParamFloat: Failed to set parameter:  port= %d, name= %s, value = %2.f\n",
         Port(), param.name.c_str(), static_cast<double>(written));
     if (value > -1.0f) {
-        param.value = ReadRegisterFloat(param.registerAddress);
+        std::uint32_t read = 0;
+        param.value = ReadRegister(param.registerAddress, read)
+                          ? static_cast<double>(std::bit_cast<float>(read))
+                          : previous;
     }
     return false;
 }
 
 bool Camera::SetParamEnum(ParamEnum& param, int code) {
+    const int previous = param.CurrentCode();
     if (code > -1) {
         if (code < param.MinCode() || code > param.MaxCode()) {
             LogMessage(
@@ -180,7 +196,9 @@ bool Camera::SetParamEnum(ParamEnum& param, int code) {
                "Camera::SetParamEnum: Failed to set parameter :  port= %d, name= %s, value = %d \n",
                Port(), param.name.c_str(), current);
     if (code > -1) {
-        param.SetByCode(static_cast<int>(ReadRegister(param.registerAddress)));
+        std::uint32_t read = 0;
+        param.SetByCode(ReadRegister(param.registerAddress, read) ? static_cast<int>(read)
+                                                                  : previous);
     }
     return false;
 }
@@ -198,15 +216,32 @@ bool Camera::SetFrameRate(float framesPerSecond) {
             wanted, Port());
         return false;
     }
+    const double previous = rate.value;
     if (framesPerSecond > -1.0f) {
         rate.value = framesPerSecond;
     }
+    // After a failed write of a new rate: the camera's, or what the set held
+    // when the camera does not answer.
+    const auto mirrorCamera = [&]() REQUIRES(cameraLock) {
+        std::uint32_t word = 0;
+        if (framesPerSecond <= -1.0f) {
+            return;
+        }
+        if (!ReadRegister(rate.registerAddress, word)) {
+            rate.value = previous;
+        } else if (IsH280()) {
+            rate.value = word / kH280RateUnits;
+        } else {
+            rate.value = static_cast<double>(std::bit_cast<float>(word));
+        }
+    };
     LogMessage(log, 2, "Camera::SetFrameRate: framerate= %f \n", rate.value);
     const std::uint32_t off = 0;
     if (!ZazeGigE_WriteRegister(kFrameRateAuto, &off, 4)) {
         LogMessage(log, 1,
                    "Camera::SetFrameRate: Failed to set auto framerate off: port= %d, value= %d\n",
                    Port(), 0);
+        mirrorCamera();
         return false;
     }
     if (IsH280()) {
@@ -222,9 +257,7 @@ bool Camera::SetFrameRate(float framesPerSecond) {
                    "Camera::SetFrameRate H280: Failed to set framerate for H280: port= %d, "
                    "framerate = %d\n",
                    Port(), static_cast<int>(word));
-        if (framesPerSecond > -1.0f) {
-            rate.value = ReadRegister(rate.registerAddress) / kH280RateUnits;
-        }
+        mirrorCamera();
         return false;
     }
     if (ZazeGigE_WriteRegisterFloat(rate.registerAddress, static_cast<float>(rate.value))) {
@@ -232,9 +265,7 @@ bool Camera::SetFrameRate(float framesPerSecond) {
     }
     LogMessage(log, 1, "Camera::SetFrameRate: Failed to set framerate: port= %d, framerate = %f\n",
                Port(), rate.value);
-    if (framesPerSecond > -1.0f) {
-        rate.value = ReadRegisterFloat(rate.registerAddress);
-    }
+    mirrorCamera();
     return false;
 }
 

@@ -2,7 +2,9 @@
 
 #include <atomic>
 #include <chrono>
+#include <thread>
 
+#include "camera/Camera.h"
 #include "camera/ImageTransfer.h"
 #include "camera/ZurErrorText.h"
 #include "log/DriverLog.h"
@@ -14,18 +16,106 @@
 
 namespace {
 
-// After a failed acquisition in continuous mode: a pause before the next
-// attempt, so that an unplugged camera does not flood the log.
-constexpr std::chrono::milliseconds kRetryPause{100};
+using OutageClock = std::chrono::steady_clock;
+
+// Between tries while acquisitions fail: from the first pause, doubling, up to
+// the last, so that a camera that is gone costs neither the processor nor the
+// log.
+constexpr std::chrono::milliseconds kFirstPause{100};
+constexpr std::chrono::milliseconds kLastPause{1000};
+// Failures that last this long are an outage: the device is opened again.
+constexpr std::chrono::milliseconds kReconnectAfter{1000};
+// How a reconnection gets its camera's lock from a busy host: at most
+// kLockTries tries, kLockRetry apart.
+constexpr int kLockTries = 200;
+constexpr std::chrono::microseconds kLockRetry{250};
+// While an outage lasts, one line this often at most.
+constexpr std::chrono::seconds kReportEvery{5};
+
+double SecondsSince(OutageClock::time_point start) {
+    return std::chrono::duration<double>(OutageClock::now() - start).count();
+}
 
 }  // namespace
 
+// A run of failed tries. The first failure is told at once, then at most one
+// line every kReportEvery, and a summary when it ends. Grab thread.
+class GrabThread::Outage {
+  public:
+    Outage(DriverLog& driverLog, const std::string& cameraName, int cameraPort)
+        : log(driverLog), name(cameraName), port(cameraPort) {}
+
+    bool Active() const { return failures != 0; }
+    // Long enough to open the device again.
+    bool Lasting() const { return Active() && OutageClock::now() - started >= kReconnectAfter; }
+
+    void Failed(const char* call, std::uint32_t error) {
+        const OutageClock::time_point now = OutageClock::now();
+        if (failures++ == 0) {
+            started = now;
+            lastReport = now;
+            pause = kFirstPause;
+            LogMessage(log, 1, "GrabThread::ThreadMain: %s error: %d\n", call,
+                       static_cast<int>(error));
+            LogMessage(log, 1, "GrabThread::ThreadMain: %s on port=%d\n", ZurErrorText(error),
+                       port);
+            if (error == ZUR_ERROR_DEVICE_LOST) {
+                TellLost();
+            }
+        } else if (now - lastReport >= kReportEvery) {
+            lastReport = now;
+            LogMessage(log, 1,
+                       "GrabThread::ThreadMain: %s error: %d; %u requests failed over %.1f s on "
+                       "port=%d\n",
+                       call, static_cast<int>(error), failures, SecondsSince(started), port);
+        }
+    }
+    void TellLost() {
+        if (!lostTold) {
+            lostTold = true;
+            LogMessage(log, 1, "Camera %s lost on port %d: trying to reach it again\n",
+                       name.c_str(), port);
+        }
+    }
+    std::chrono::milliseconds NextPause() {
+        const std::chrono::milliseconds now = pause;
+        pause = std::min(pause * 2, kLastPause);
+        return now;
+    }
+    // back: the camera answers again; otherwise the port is closing.
+    void End(bool back) {
+        if (!Active()) {
+            return;
+        }
+        if (back && lostTold) {
+            LogMessage(log, 1, "Camera %s is back on port %d\n", name.c_str(), port);
+        }
+        LogMessage(log, 1, "GrabThread::ThreadMain: %u requests failed over %.1f s on port=%d\n",
+                   failures, SecondsSince(started), port);
+        failures = 0;
+        lostTold = false;
+    }
+
+  private:
+    DriverLog& log;
+    const std::string& name;
+    const int port;
+    std::uint32_t failures = 0;
+    bool lostTold = false;
+    OutageClock::time_point started;
+    OutageClock::time_point lastReport;
+    std::chrono::milliseconds pause = kFirstPause;
+};
+
 struct GrabThread::Session {
     Session(DriverLog& driverLog, std::shared_ptr<AcquisitionControl> acquisition,
-            std::shared_ptr<ImageTransfer> images, std::uint32_t handle)
+            std::shared_ptr<ImageTransfer> images, std::uint32_t handle, Camera* owner)
         : log(driverLog),
           control(std::move(acquisition)),
           transfer(std::move(images)),
+          camera(owner),
+          cameraName(owner != nullptr ? owner->Name() : std::string()),
+          openPort(control->port.load(std::memory_order_relaxed)),
           zurHandle(handle) {}
 
     int Port() const { return control->port.load(std::memory_order_relaxed); }
@@ -46,7 +136,15 @@ struct GrabThread::Session {
     DriverLog& log;
     const std::shared_ptr<AcquisitionControl> control;
     const std::shared_ptr<ImageTransfer> transfer;
-    const std::uint32_t zurHandle;
+    // Reached only by TryReconnect, under the gate while no stop was
+    // requested: a camera stops its thread before it goes.
+    Camera* const camera;
+    const std::string cameraName;
+    // The port of this open: it names the camera in the log also while a
+    // close takes it off the port.
+    const int openPort;
+    // The open's ZUR handle; a reconnection replaces it. Grab thread only.
+    std::uint32_t zurHandle;
     platform::AutoResetEvent event;
     // The stop gate: a stop is set under it, and the thread's ZUR requests,
     // request taking and reading of the callback and port run under it, so
@@ -90,10 +188,11 @@ class GrabThread::StopWait : public ExportFrame::Deferred {
 };
 
 GrabThread::GrabThread(DriverLog& driverLog, std::shared_ptr<AcquisitionControl> control,
-                       std::shared_ptr<ImageTransfer> transfer, std::uint32_t zurHandle)
+                       std::shared_ptr<ImageTransfer> transfer, std::uint32_t zurHandle,
+                       Camera* camera)
     : log(driverLog),
       session(std::make_shared<Session>(driverLog, std::move(control), std::move(transfer),
-                                        zurHandle)) {}
+                                        zurHandle, camera)) {}
 
 GrabThread::~GrabThread() {
     LogMessage(log, 2, "GrabThread::~GrabThread: entering on port=%d\n", session->Port());
@@ -203,32 +302,49 @@ void GrabThread::ThreadMain(Session& session) {
     ImageBuffer* zaze = session.transfer ? session.transfer->zazeBuffer.get() : nullptr;
     void* memory = zaze != nullptr ? zaze->Data() : nullptr;
     const auto bytes = static_cast<std::uint32_t>(zaze != nullptr ? zaze->Size() : 0);
-    const std::uint32_t handle = session.zurHandle;
 
-    // Why an acquisition failed, said once for a run of the same error; an
-    // abort is a close's own doing.
-    std::uint32_t explained = 0;
-    const auto afterFailure = [&](const char* call, std::uint32_t error) {
-        LogMessage(log, 1, "GrabThread::ThreadMain: %s error: %d\n", call, static_cast<int>(error));
-        if (error != explained && error != ZUR_ERROR_ABORTED) {
-            LogMessage(log, 1, "GrabThread::ThreadMain: %s on port=%d\n", ZurErrorText(error),
-                       session.Port());
-        }
-        explained = error;
-        if (control.IsContinuous()) {
-            session.event.Wait(kRetryPause);
-        } else {
-            // A failed acquisition consumes its request.
-            session.UnlessStopped([&] { control.TakeGrabRequest(); });
+    Outage outage(log, session.cameraName, session.openPort);
+    // A failed acquisition consumes its request; so does a failed try to
+    // reach a lost camera.
+    const auto consumeRequests = [&] {
+        if (!control.IsContinuous()) {
+            session.UnlessStopped([&] {
+                while (control.TakeGrabRequest()) {
+                }
+            });
         }
     };
 
     while (!session.Stopped()) {
-        // A signal without a request is left over from a request that an
-        // earlier image served: wait again.
-        while (!session.Stopped() && !control.IsContinuous() && !control.IsGrabRequested()) {
-            session.event.Wait();
+        if (!outage.Active()) {
+            // A signal without a request is left over from a request that an
+            // earlier image served: wait again.
+            while (!session.Stopped() && !control.IsContinuous() && !control.IsGrabRequested()) {
+                session.event.Wait();
+            }
+        } else {
+            // While failures go on, the thread tries on its own, request or
+            // not, so that it sees the camera come back; a request or a stop
+            // cuts the pause short.
+            session.event.Wait(outage.NextPause());
+            if (session.Stopped()) {
+                break;
+            }
+            if (outage.Lasting() && session.camera != nullptr) {
+                outage.TellLost();
+                const Reached reached = TryReconnect(session);
+                if (reached == Reached::Busy) {
+                    continue;
+                }
+                if (reached == Reached::Gone) {
+                    outage.Failed("reconnect", ZUR_ERROR_DEVICE_LOST);
+                    consumeRequests();
+                    continue;
+                }
+                outage.End(true);
+            }
         }
+        const std::uint32_t handle = session.zurHandle;
         bool requested = false;
         std::uint32_t error = 0;
         if (!session.UnlessStopped([&] {
@@ -237,14 +353,23 @@ void GrabThread::ThreadMain(Session& session) {
             })) {
             break;
         }
+        const char* failed = nullptr;
         if (!requested) {
-            afterFailure("ZURImageReq", error);
+            failed = "ZURImageReq";
+        } else if (platform::Zur().ZURImageCompleteWait(handle, memory, 0, 0, 0) == 0) {
+            failed = "ZURImageCompleteWait";
+            error = platform::Zur().ZURGetLastError();
+        }
+        if (failed != nullptr) {
+            if (session.Stopped()) {
+                break;  // the close's own abort
+            }
+            outage.Failed(failed, error);
+            consumeRequests();
             continue;
         }
-        const bool completed = platform::Zur().ZURImageCompleteWait(handle, memory, 0, 0, 0) != 0;
-        if (!completed) {
-            afterFailure("ZURImageCompleteWait", platform::Zur().ZURGetLastError());
-            continue;
+        if (outage.Active()) {
+            outage.End(true);
         }
         bool deliver = false;
         if (!session.UnlessStopped([&] { deliver = control.TakeGrabRequest(); })) {
@@ -257,7 +382,44 @@ void GrabThread::ThreadMain(Session& session) {
         LogMessage(log, 3, "GrabThread::ThreadMain: grabbing completed on port=%d\n",
                    session.Port());
     }
+    outage.End(false);
     LogMessage(log, 2, "GrabThread::ThreadMain: leaving on port=%d\n", session.Port());
+}
+
+// The analysis cannot follow a lock taken by a try-lock under one scope and
+// let go after it: the camera's lock is held from the successful try_lock to
+// the unlock below, and nothing in between returns.
+GrabThread::Reached GrabThread::TryReconnect(Session& session) NO_THREAD_SAFETY_ANALYSIS {
+    // Messages logged under the camera's lock reach the host once it is let go.
+    const ExportFrame frame;
+    Camera& camera = *session.camera;
+    // A host thread that calls one export after the other lets go of the
+    // lock only for moments: try often, briefly, and never while a close
+    // may want the gate.
+    bool locked = false;
+    for (int tries = 0; !locked && tries < kLockTries; ++tries) {
+        {
+            const platform::MutexLock lock(session.gate);
+            if (session.Stopped()) {
+                return Reached::Busy;
+            }
+            locked = camera.cameraLock.try_lock();
+        }
+        if (!locked) {
+            std::this_thread::sleep_for(kLockRetry);
+        }
+    }
+    if (!locked) {
+        return Reached::Busy;
+    }
+    std::uint32_t handle = 0;
+    const bool back = camera.Reconnect(handle);
+    camera.cameraLock.unlock();
+    if (!back) {
+        return Reached::Gone;
+    }
+    session.zurHandle = handle;
+    return Reached::Back;
 }
 
 bool GrabThread::IssueCB(Session& session) {

@@ -7,6 +7,7 @@
 #include "camera/AcquisitionControl.h"
 #include "log/ExportFrame.h"
 
+class Camera;
 class DriverLog;
 class ImageTransfer;
 
@@ -19,10 +20,16 @@ class Thread;
 // buffer and calls the host's completion callback.
 //
 // The thread works only on what it shares with its owner (the request flags,
-// the image buffers, the grab event), which it keeps alive itself; it never
-// takes its camera's lock and holds no lock while the host's code runs. So a
-// close waits for it at most kStopTimeoutMs, whatever the host's callbacks
-// do, and a thread left to end on its own never touches released memory.
+// the image buffers, the grab event), which it keeps alive itself, and holds
+// no lock while the host's code runs. So a close waits for it at most
+// kStopTimeoutMs, whatever the host's callbacks do, and a thread left to end
+// on its own never touches released memory.
+//
+// When acquisitions keep failing (a camera unplugged, switched off, frozen)
+// it backs off, logs the outage sparingly and, from time to time, has its
+// camera open the device again. Only then does it take its camera's lock, and
+// only with a try-lock while no stop was requested, so that a close never
+// waits for it; see TryReconnect.
 // The object itself is its camera's, under the camera's lock.
 class GrabThread {
   public:
@@ -31,7 +38,8 @@ class GrabThread {
     // What the thread of one open works on: the camera's requests, callback
     // and port, the open's buffers and conversion, and its ZUR handle.
     GrabThread(DriverLog& log, std::shared_ptr<AcquisitionControl> control,
-               std::shared_ptr<ImageTransfer> transfer, std::uint32_t zurHandle);
+               std::shared_ptr<ImageTransfer> transfer, std::uint32_t zurHandle,
+               Camera* camera = nullptr);
     ~GrabThread() REQUIRES(exportFrame);
     GrabThread(const GrabThread&) = delete;
     GrabThread& operator=(const GrabThread&) = delete;
@@ -56,10 +64,15 @@ class GrabThread {
   private:
     struct Session;
     class StopWait;
+    class Outage;
+    enum class Reached { Back, Gone, Busy };
 
     static void ThreadMain(Session& session) EXCLUDES(exportFrame);
     // Calls the host's completion callback; false when a stop came first.
     static bool IssueCB(Session& session) EXCLUDES(exportFrame);
+    // Has the camera give up its lost session and open the device again,
+    // under its lock if that is free and no stop came first.
+    static Reached TryReconnect(Session& session) EXCLUDES(exportFrame);
 
     DriverLog& log;
     std::shared_ptr<Session> session;

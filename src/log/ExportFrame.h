@@ -21,9 +21,12 @@
 //    inside the host's code) EXCLUDES(exportFrame). Messages for the host's
 //    message callback are held back until the frame ends, after its locks
 //    are let go; so is the wait for a grab thread (AfterExit).
-// 3. A grab thread never takes a camera's lock. It works only on what it
-//    shares with its camera: atomics, a stop gate and buffers that it keeps
-//    alive itself (camera/GrabThread.h, camera/ImageTransfer.h).
+// 3. A grab thread works only on what it shares with its camera: atomics, a
+//    stop gate and buffers that it keeps alive itself (camera/GrabThread.h,
+//    camera/ImageTransfer.h). It takes its camera's lock only to open a lost
+//    device again, and then only with a try-lock, under the stop gate while
+//    no stop was requested, and inside a frame of its own: a close never
+//    waits for it, and the host's message callback runs after it let go.
 // 4. The sheet leaves the frame, and lets go of its camera, while the host's
 //    windows run (ExportFrame::Suspended), and finds its camera retired if
 //    finalize ran meanwhile.

@@ -18,6 +18,7 @@ class CAPABILITY("mutex") Mutex {
 
     void lock() ACQUIRE() { mutex.lock(); }
     void unlock() RELEASE() { mutex.unlock(); }
+    bool try_lock() TRY_ACQUIRE(true) { return mutex.try_lock(); }
 
   private:
     friend class MutexLock;

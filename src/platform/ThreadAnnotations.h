@@ -29,5 +29,6 @@
 #define EXCLUDES(...) ZAVADED_THREAD_ATTRIBUTE(locks_excluded(__VA_ARGS__))
 #define ACQUIRE(...) ZAVADED_THREAD_ATTRIBUTE(acquire_capability(__VA_ARGS__))
 #define RELEASE(...) ZAVADED_THREAD_ATTRIBUTE(release_capability(__VA_ARGS__))
+#define TRY_ACQUIRE(...) ZAVADED_THREAD_ATTRIBUTE(try_acquire_capability(__VA_ARGS__))
 #define NO_THREAD_SAFETY_ANALYSIS ZAVADED_THREAD_ATTRIBUTE(no_thread_safety_analysis)
 #define RETURN_CAPABILITY(x) ZAVADED_THREAD_ATTRIBUTE(lock_returned(x))

@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstring>
 #include <string>
 #include <thread>
 #include <vector>
@@ -19,6 +21,7 @@
 using testing_support::CallbackRecorder;
 using testing_support::DriverSession;
 using testing_support::GrabOne;
+using testing_support::PeekRegister;
 using namespace std::chrono_literals;
 
 namespace {
@@ -288,5 +291,97 @@ TEST(GrabThread, NoCallbackNamesThePortOfACloseInProgress) {
     }
     EXPECT_FALSE(session.Log().Contains("GrabThread::IssueCB: CB called, -1"));
 }
+
+}  // namespace
+
+namespace {
+
+// Waits until the log holds text; false after the timeout.
+bool AwaitLog(const testing_support::LogCapture& log, const std::string& text,
+              std::chrono::milliseconds timeout = 5s) {
+    const auto until = std::chrono::steady_clock::now() + timeout;
+    while (!log.Contains(text) && std::chrono::steady_clock::now() < until) {
+        std::this_thread::sleep_for(5ms);
+    }
+    return log.Contains(text);
+}
+
+int LevelOneLines(const testing_support::LogCapture& log) {
+    int lines = 0;
+    for (const std::string& prefix : log.Prefixes()) {
+        lines += prefix.find(": (1) ") != std::string::npos ? 1 : 0;
+    }
+    return lines;
+}
+
+struct Outage {
+    bool continuous;
+    bool restarted;
+};
+
+class CameraComesBack : public ::testing::TestWithParam<Outage> {};
+
+// Unplugged and plugged in again, switched off meanwhile or not: images come
+// back by themselves, on the same port and callback, with the host's
+// settings, and the outage is told in a few lines.
+TEST_P(CameraComesBack, ImagesReturnWithTheHostsSettings) {
+    const Outage outage = GetParam();
+    OpenCamera open;
+    ASSERT_EQ(setProperty(0, 0, "ExposureTime", 250), 1);
+    if (outage.continuous) {
+        ASSERT_EQ(setProperty(0, 0, "continuous", 1), 1);
+        ASSERT_TRUE(open.recorder.WaitFor(2));
+    } else {
+        ASSERT_TRUE(GrabOne(open.recorder, 0));
+    }
+    open.session.Log().Clear();
+    ASSERT_EQ(ZURSimUnplug(1), 1);
+    if (!outage.continuous) {
+        ASSERT_EQ(doCVLGrab(0, 0), 1);  // a grab is what finds the camera gone
+    }
+    ASSERT_TRUE(AwaitLog(open.session.Log(),
+                         "Camera XCG-V60E-1 lost on port 0: trying to reach "
+                         "it again\n"));
+    std::this_thread::sleep_for(1500ms);  // tries meanwhile stay few
+    const int before = open.recorder.Count();
+    ASSERT_EQ(ZURSimPlug(1, outage.restarted ? 1 : 0), 1);
+    const auto plugged = std::chrono::steady_clock::now();
+    if (outage.continuous) {
+        ASSERT_TRUE(open.recorder.WaitFor(before + 3, 5s));
+    } else {
+        ASSERT_TRUE(AwaitLog(open.session.Log(), "Camera XCG-V60E-1 is back on port 0\n"));
+        ASSERT_TRUE(GrabOne(open.recorder, 0));
+        // The image is the camera's newest, not one from before the outage.
+        std::vector<std::uint8_t> last(ZURSimLastImage(1, nullptr, 0));
+        ASSERT_EQ(ZURSimLastImage(1, last.data(), static_cast<std::uint32_t>(last.size())),
+                  last.size());
+        EXPECT_EQ(std::memcmp(open.camera.GetLine(0), last.data(), 640), 0);
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - plugged, 5s);
+    EXPECT_EQ(PeekRegister(1, 0xA0002040), 250u);
+    for (const auto& call : open.recorder.Calls()) {
+        EXPECT_EQ(call, (std::pair<int, int>{0, 0}));
+    }
+    EXPECT_TRUE(open.session.Log().Contains("Camera XCG-V60E-1 is back on port 0\n"));
+    const auto messages = open.session.Log().Messages();
+    EXPECT_EQ(std::count_if(messages.begin(), messages.end(),
+                            [](const std::string& message) {
+                                return message.find(" requests failed over ") != std::string::npos;
+                            }),
+              1);
+    EXPECT_LE(LevelOneLines(open.session.Log()), 15);
+    const auto closing = std::chrono::steady_clock::now();
+    closeCVLPort(0, 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - closing, 1s);
+    EXPECT_EQ(ZURSimOpenDeviceCount(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(GrabThread, CameraComesBack,
+                         ::testing::Values(Outage{true, false}, Outage{true, true},
+                                           Outage{false, false}, Outage{false, true}),
+                         [](const ::testing::TestParamInfo<Outage>& named) {
+                             return std::string(named.param.continuous ? "Continuous" : "Single") +
+                                    (named.param.restarted ? "Restarted" : "Replugged");
+                         });
 
 }  // namespace

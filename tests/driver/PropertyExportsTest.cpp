@@ -59,7 +59,10 @@ TEST_F(Properties, RawRegisterNamesReachTheRegister) {
     EXPECT_TRUE(session.Log().Contains(
         "Camera::GetProperty: unrecognized property name prop=0xa000204 \n"));
     ClearJournal();
-    Get(0, "0xzzzzzzzz");  // nothing hexadecimal: register 0
+    int unread = -12345;
+    // Nothing hexadecimal: register 0, which the camera does not have.
+    EXPECT_EQ(getProperty(0, 0, "0xzzzzzzzz", &unread), 0);
+    EXPECT_EQ(unread, -12345);
     EXPECT_EQ(testing_support::JournalOf("ZURGigEGetRegister").size(), 1u);
     EXPECT_NE(testing_support::JournalOf("ZURGigEGetRegister")[0].find("address=0x00000000"),
               std::string::npos);
@@ -68,6 +71,27 @@ TEST_F(Properties, RawRegisterNamesReachTheRegister) {
     EXPECT_EQ(setProperty(0, 0, "0xa0007000", 1), 0);  // a read-only limit
     EXPECT_TRUE(session.Log().Contains(
         "Camera::SetProperty: Write registry error.  Property =0xa0007000 value=1\n"));
+}
+
+TEST_F(Properties, ACameraThatDoesNotAnswerLeavesTheHostsValueAndTheSetAlone) {
+    for (const char* fault : {"inject", "unplug"}) {
+        if (std::string(fault) == "inject") {
+            ZURSimFailNext("ZURGigEGetRegister", 1);
+        } else {
+            ASSERT_EQ(ZURSimUnplug(1), 1);
+        }
+        int value = -12345;
+        EXPECT_EQ(getProperty(0, 0, "0xa0002040", &value), 0) << fault;
+        EXPECT_EQ(value, -12345) << fault;
+    }
+    // A setting the camera does not take keeps what the set held, not the 0
+    // of a read that failed: the next open or reconnection writes it.
+    EXPECT_EQ(setProperty(0, 0, "ExposureTime", 300), 0);
+    EXPECT_EQ(setProperty(0, 0, "TriggerMode", 1), 0);
+    EXPECT_EQ(setProperty(0, 0, "AcquisitionFrameRate", 5), 0);
+    EXPECT_EQ(Get(0, "Exposure"), 100);
+    EXPECT_EQ(Get(0, "TriggerMode"), 0);
+    EXPECT_EQ(Get(0, "FrameRate"), 1);
 }
 
 TEST_F(Properties, ValuesComeFromTheParameterSet) {

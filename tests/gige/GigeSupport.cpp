@@ -133,10 +133,23 @@ void Gevcam::Kill() {
     }
 }
 
+void Gevcam::Freeze() {
+    if (pid > 0) {
+        kill(pid, SIGSTOP);
+    }
+}
+
+void Gevcam::Resume() {
+    if (pid > 0) {
+        kill(pid, SIGCONT);
+    }
+}
+
 void Gevcam::Stop() {
     if (pid <= 0) {
         return;
     }
+    kill(pid, SIGCONT);  // a frozen one hears no SIGTERM
     kill(pid, SIGTERM);
     for (int i = 0; i < 50; ++i) {
         if (waitpid(pid, nullptr, WNOHANG) == pid) {
@@ -263,3 +276,18 @@ std::int32_t Grab(std::uint32_t handle, std::vector<std::uint8_t>& buffer, std::
 }
 
 }  // namespace gigetest
+
+#if defined(__SANITIZE_THREAD__)
+// Aravis's receive thread fills each image buffer and hands it over through
+// GLib's queue, which ThreadSanitizer cannot see: every 8 bytes of every
+// image read is a race that gige-tsan.supp suppresses. By default TSan
+// remembers each such address in one list that it searches linearly on every
+// race, so each new buffer costs more than the last, in the whole program:
+// after a test or two the first image takes seconds to copy and stalls the
+// other threads (heartbeats, watchdog), and the camera looks lost. Without
+// the list, equal races are still told apart by their stacks. TSAN_OPTIONS
+// given at run time still apply after this.
+extern "C" __attribute__((visibility("default"))) const char* __tsan_default_options() {
+    return "suppress_equal_addresses=0";
+}
+#endif

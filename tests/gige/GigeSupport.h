@@ -29,6 +29,10 @@ class Gevcam {
 
     void Start();
     void Kill();  // SIGKILL: no goodbye, as a camera that loses power
+    // SIGSTOP and SIGCONT: a camera that hangs, or a cable pulled and put
+    // back, and keeps what it knew.
+    void Freeze();
+    void Resume();
 
     // Camera names as gevcam printed them, in address order.
     const std::vector<std::string>& Names() const { return names; }

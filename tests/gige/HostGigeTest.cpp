@@ -43,10 +43,10 @@ extern "C" void ZAVADED_CALL OnImage(int /*grabberNo*/, int /*portNo*/) {
 }
 
 // Waits (bounded) until the log holds `text` or `count` images came.
-bool AwaitMessage(const std::string& text, std::chrono::milliseconds limit) {
+bool AwaitMessage(const std::string& text, std::chrono::milliseconds limit, std::size_t from = 0) {
     std::unique_lock<std::mutex> lock(eventsLock);
     return eventsChanged.wait_for(lock, limit,
-                                  [&] { return messages.find(text) != std::string::npos; });
+                                  [&] { return messages.find(text, from) != std::string::npos; });
 }
 bool AwaitImages(int count, std::chrono::milliseconds limit) {
     std::unique_lock<std::mutex> lock(eventsLock);
@@ -116,8 +116,8 @@ TEST_F(HostGige, ACameraThatDiesWhileAnImageIsAwaitedClosesInTimeAndOpensAgain) 
     // From now on every call fails at once, and the close is quick.
     auto start = Clock::now();
     int value = -1;
-    EXPECT_EQ(driver->getProperty(0, 0, "0xa0002040", &value), 1);
-    EXPECT_EQ(value, 0);
+    EXPECT_EQ(driver->getProperty(0, 0, "0xa0002040", &value), 0);  // no answer, no value
+    EXPECT_EQ(value, -1);
     EXPECT_TRUE(AwaitMessage("Camera::ReadRegister: ERROR: Failed to read registry a0002040", 1s));
     EXPECT_LT(Clock::now() - start, 200ms);
     start = Clock::now();
@@ -131,6 +131,115 @@ TEST_F(HostGige, ACameraThatDiesWhileAnImageIsAwaitedClosesInTimeAndOpensAgain) 
     ASSERT_EQ(driver->doCVLGrab(0, 0), 1);
     EXPECT_TRUE(AwaitImages(2, 5s));
     driver->closeCVLPort(0, 0);
+}
+
+// Level-1 lines the host was given since `from` (an offset in messages).
+int LevelOneLinesSince(std::size_t from) {
+    const std::lock_guard<std::mutex> lock(eventsLock);
+    int lines = 0;
+    for (std::size_t at = messages.find(": (1) ", from); at != std::string::npos;
+         at = messages.find(": (1) ", at + 1)) {
+        ++lines;
+    }
+    return lines;
+}
+std::size_t MessagesSoFar() {
+    const std::lock_guard<std::mutex> lock(eventsLock);
+    return messages.size();
+}
+int ImagesSoFar() {
+    const std::lock_guard<std::mutex> lock(eventsLock);
+    return images;
+}
+
+// A kill while an image is awaited (trigger mode, nothing comes) or while
+// images stream, and the host closing some time after it.
+struct Kill {
+    bool streaming;
+    std::chrono::milliseconds closeAfter;
+};
+
+class HostGigeKill : public HostGige, public ::testing::WithParamInterface<Kill> {};
+
+TEST_P(HostGigeKill, TheCloseTakesUnderASecondAndTheLossIsToldWithThePort) {
+    const Kill kill = GetParam();
+    ASSERT_TRUE(Open());
+    ASSERT_EQ(driver->setProperty(0, 0, "AcquisitionFrameRate", 30), 1);
+    if (kill.streaming) {
+        ASSERT_EQ(driver->setProperty(0, 0, "continuous", 1), 1);
+        ASSERT_TRUE(AwaitImages(3, 5s));
+    } else {
+        ASSERT_EQ(driver->doCVLGrab(0, 0), 1);
+        ASSERT_TRUE(AwaitImages(1, 5s));
+        ASSERT_EQ(driver->setProperty(0, 0, "TriggerMode", 1), 1);  // no image comes now
+        std::this_thread::sleep_for(100ms);
+        ASSERT_EQ(driver->doCVLGrab(0, 0), 1);
+        std::this_thread::sleep_for(100ms);
+    }
+    camera->Kill();
+    const auto killed = Clock::now();
+    std::this_thread::sleep_for(kill.closeAfter);
+    if (kill.closeAfter >= 3s) {
+        EXPECT_TRUE(AwaitMessage("Camera " + name + " lost on port 0", 1ms)) << messages;
+    }
+    const auto closing = Clock::now();
+    driver->closeCVLPort(0, 0);
+    EXPECT_LT(Clock::now() - closing, 1s);
+    EXPECT_LT(Clock::now() - killed, kill.closeAfter + 1s);
+    const std::lock_guard<std::mutex> lock(eventsLock);
+    EXPECT_EQ(messages.find("port=-1"), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(HostGige, HostGigeKill,
+                         ::testing::Values(Kill{false, 200ms}, Kill{false, 1s}, Kill{false, 3s},
+                                           Kill{true, 200ms}, Kill{true, 1s}, Kill{true, 3s}),
+                         [](const ::testing::TestParamInfo<Kill>& named) {
+                             return std::string(named.param.streaming ? "Streaming" : "Awaited") +
+                                    "CloseAfter" + std::to_string(named.param.closeAfter.count()) +
+                                    "ms";
+                         });
+
+// Frozen for six seconds, or killed and started again three or ten seconds
+// later (its registers back at their defaults): images come back without a
+// re-open, with the exposure the host set, and the outage costs a few lines.
+TEST_F(HostGige, AFrozenOrRestartedCameraStreamsAgainWithTheHostsSettings) {
+    ASSERT_TRUE(Open());
+    ASSERT_EQ(driver->setProperty(0, 0, "AcquisitionFrameRate", 30), 1);
+    ASSERT_EQ(driver->setProperty(0, 0, "ExposureTime", 250), 1);
+    ASSERT_EQ(driver->setProperty(0, 0, "continuous", 1), 1);
+    ASSERT_TRUE(AwaitImages(3, 5s));
+    struct Outage {
+        bool restart;
+        std::chrono::seconds silentFor;
+    };
+    for (const Outage outage : {Outage{false, 6s}, Outage{true, 3s}, Outage{true, 10s}}) {
+        const bool restart = outage.restart;
+        const std::size_t from = MessagesSoFar();
+        const auto silent = Clock::now();
+        if (restart) {
+            camera->Kill();
+        } else {
+            camera->Freeze();
+        }
+        EXPECT_TRUE(AwaitMessage("Camera " + name + " lost on port 0", 3s, from)) << restart;
+        EXPECT_LT(Clock::now() - silent, 3s);
+        std::this_thread::sleep_until(silent + outage.silentFor);
+        const int before = ImagesSoFar();
+        if (restart) {
+            camera->Start();
+        } else {
+            camera->Resume();
+        }
+        EXPECT_TRUE(AwaitImages(before + 3, 5s)) << restart;
+        EXPECT_TRUE(AwaitMessage("Camera " + name + " is back on port 0", 1ms, from)) << restart;
+        EXPECT_LE(LevelOneLinesSince(from), 15) << restart << " " << outage.silentFor.count();
+        int exposure = -1;
+        EXPECT_EQ(driver->getProperty(0, 0, "0xa0002040", &exposure), 1);
+        EXPECT_EQ(exposure, 250) << restart;  // read from the camera, not the driver's copy
+    }
+    const auto closing = Clock::now();
+    driver->closeCVLPort(0, 0);
+    EXPECT_LT(Clock::now() - closing, 1s);
 }
 
 TEST_F(HostGige, ACameraThatAnotherApplicationControlsIsNotOpenedAndSaysWhy) {

@@ -4,6 +4,7 @@
 // the camera grabs. Every step that could hang is bounded.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -206,6 +207,56 @@ TEST(HostFaults, TheRetryOfAFailedCloseLeavesAReissuedHandleAlone) {
     ASSERT_EQ(setCompleteCallback(0, 1, &CallbackRecorder::Callback), 1);
     ASSERT_EQ(doCVLGrab(0, 1), 1);
     EXPECT_TRUE(recorder.WaitFor(1));
+}
+
+// A camera that comes back while another host thread keeps its lock busy and
+// while ZUR reuses handles: the recovery gets through, the other camera's
+// stream is left alone, and nothing is left open.
+TEST(HostFaults, ACameraComesBackThoughTheHostKeepsItBusyAndHandlesAreReused) {
+    DriverSession session({{"XCG-V60E", 1}, {"XCG-V60E", 2}});
+    ZURSimReuseHandles(1);
+    session.Open("XCG-V60E-1", 0);
+    session.Open("XCG-V60E-2", 1);
+    CallbackRecorder recorder;
+    for (const int port : {0, 1}) {
+        ASSERT_EQ(setCompleteCallback(0, port, &CallbackRecorder::Callback), 1);
+        ASSERT_EQ(setProperty(0, port, "continuous", 1), 1);
+    }
+    const auto imagesOn = [&](int port) {
+        const auto calls = recorder.Calls();
+        return std::count_if(calls.begin(), calls.end(),
+                             [port](const auto& call) { return call.second == port; });
+    };
+    const auto awaitImages = [&](int port, long count) {
+        const auto until = std::chrono::steady_clock::now() + 5s;
+        while (imagesOn(port) < count && std::chrono::steady_clock::now() < until) {
+            std::this_thread::sleep_for(5ms);
+        }
+        return imagesOn(port) >= count;
+    };
+    ASSERT_TRUE(awaitImages(0, 2) && awaitImages(1, 2));
+    std::atomic<bool> busy{true};
+    std::thread host([&] {
+        int value = 0;
+        while (busy.load()) {
+            getProperty(0, 0, "Exposure", &value);
+        }
+    });
+    ASSERT_EQ(ZURSimUnplug(1), 1);
+    std::this_thread::sleep_for(1500ms);
+    const long otherBefore = imagesOn(1);
+    ASSERT_EQ(ZURSimPlug(1, 1), 1);
+    const long before = imagesOn(0);
+    const auto plugged = std::chrono::steady_clock::now();
+    EXPECT_TRUE(awaitImages(0, before + 3));
+    EXPECT_LT(std::chrono::steady_clock::now() - plugged, 3s);
+    busy = false;
+    host.join();
+    EXPECT_TRUE(awaitImages(1, otherBefore + 3));
+    for (const int port : {0, 1}) {
+        EXPECT_LT(Bounded(kCloseBound, "closeCVLPort", [port] { closeCVLPort(0, port); }), 1s);
+    }
+    EXPECT_EQ(ZURSimOpenDeviceCount(), 0);
 }
 
 TEST(HostFaultsDeathTest, AHostThatExitsWhileGrabbingLosesNoLogEntry) {

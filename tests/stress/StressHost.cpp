@@ -2,7 +2,7 @@
 // and flaky networks do: several threads, nested and unmatched
 // initialize/finalize, unusable system paths and corrupt INI files, bad ports
 // and rows and names, callbacks that block, re-enter, close and finalize,
-// simulator faults at random ZUR calls and unplugged cameras.
+// simulator faults at random ZUR calls, cameras unplugged and plugged in again.
 //
 // It checks what a host can see: no crash and no hang (a watchdog), every
 // close within its bound, no completion callback for a port after its close
@@ -388,8 +388,8 @@ class Host {
             {3, &Host::Close},       {10, &Host::Grab},     {8, &Host::Row},
             {8, &Host::Property},    {4, &Host::Callback},  {3, &Host::Continuous},
             {1, &Host::Configure},   {2, &Host::Fault},     {1, &Host::Range},
-            {1, &Host::Timing},      {2, &Host::Pause}};
-        int pick = static_cast<int>(Pick(57));
+            {1, &Host::Timing},      {2, &Host::Pause},     {1, &Host::Outage}};
+        int pick = static_cast<int>(Pick(58));
         for (const Action& action : kActions) {
             if (pick < action.weight) {
                 inCall = true;
@@ -640,11 +640,8 @@ class Host {
         lastCall = "simulator fault";
         switch (Pick(24)) {
             case 0:
-                // Rare: an unplugged camera, or one whose handle ZUR would not
-                // give back, stays unusable for the rest of the run.
-                if (!cameras.empty() && Pick(4) == 0) {
-                    ZURSimUnplug(cameras[Pick(cameras.size())].id);
-                } else if (Pick(4) == 0) {
+                // Rare: a camera whose handle ZUR would not give back.
+                if (Pick(4) == 0) {
                     ZURSimFailNext("ZURClose", 1);
                 }
                 break;
@@ -663,6 +660,21 @@ class Host {
                 ZURSimFailNext(kZurCalls[Pick(std::size(kZurCalls))],
                                static_cast<std::int32_t>(1 + Pick(3)));
                 break;
+        }
+    }
+
+    // A camera unplugged, or plugged in again (switched off meanwhile or
+    // not), which an open port brings back by itself.
+    void Outage() {
+        lastCall = "outage";
+        if (cameras.empty()) {
+            return;
+        }
+        const std::uint64_t id = cameras[Pick(cameras.size())].id;
+        if (Pick(2) == 0) {
+            ZURSimUnplug(id);
+        } else {
+            ZURSimPlug(id, static_cast<int32_t>(Pick(2)));
         }
     }
 

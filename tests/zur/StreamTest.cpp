@@ -196,6 +196,23 @@ TEST_F(Stream, UnpluggedCameraFailsEverythingButStaysListed) {
     EXPECT_ZUR_ERROR(ZUROpen(kId, &again), ZUR_ERROR_DEVICE_LOST);
 }
 
+TEST_F(Stream, PluggedInAgainTheCameraOpensAnewAndARestartForgetsItsRegisters) {
+    ASSERT_EQ(WriteRegister(handle, 0xA0002040, 200), ZUR_ERROR_NONE);
+    for (const bool restarted : {false, true}) {
+        ASSERT_EQ(ZURSimUnplug(kId), 1);
+        ASSERT_EQ(ZURSimPlug(kId, restarted ? 1 : 0), 1);
+        // The old session is gone for good; only a new open reaches the camera.
+        EXPECT_EQ(WriteRegister(handle, 0xA0002040, 300), ZUR_ERROR_DEVICE_LOST);
+        EXPECT_ZUR_ERROR(ZURClose(handle), ZUR_ERROR_DEVICE_LOST);
+        EXPECT_ZUR_ERROR(ZURClose(handle), ZUR_ERROR_INVALID_HANDLE);
+        ASSERT_EQ(ZUROpen(kId, &handle), 1);
+        EXPECT_EQ(ReadRegister(handle, 0xA0002040), restarted ? 100u : 200u) << restarted;
+    }
+    EXPECT_EQ(ZURSimPlug(kId, 0), 1);  // already in: nothing happens
+    EXPECT_EQ(ZURSimOpenDeviceCount(), 1);
+    EXPECT_EQ(ZURSimPlug(kId + 1, 0), 0);
+}
+
 TEST_F(Stream, RequestsAreCheckedAndFilledOldestFirst) {
     ASSERT_EQ(ZURSimSetCameraOption(kId, "fast", "1"), 1);
     EXPECT_ZUR_ERROR(ZURImageCompleteWait(handle, image.data(), 0, 0, 0), ZUR_ERROR_NO_REQUEST);

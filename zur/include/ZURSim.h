@@ -122,8 +122,9 @@
  *     ZUR_ERROR_DEVICE_LOST; queued requests are dropped. An injected
  *     failure of ZURImageCompleteWait ends the request of that buffer, as a
  *     wait that timed out would.
- *   - ZURClose on an unplugged camera fails with DEVICE_LOST but releases
- *     the handle all the same.
+ *   - ZURClose on an unplugged camera, or on a handle lost by unplugging and
+ *     plugging in again, fails with DEVICE_LOST but releases the handle all
+ *     the same.
  *   - Camera handles count up from 1, conversion handles from 50001; no
  *     handle is used twice within a process.
  *   - ZURCreateConvHandle takes convert modes 4 and 7 (16-bit samples,
@@ -183,6 +184,15 @@ ZUR_API void ZURSimReuseHandles(int32_t on);
 /* From now on every call on the camera fails with ZUR_ERROR_DEVICE_LOST and
  * pending image waits end. The camera stays in the enumeration list. */
 ZUR_API int32_t ZURSimUnplug(uint64_t deviceId);
+
+/* Plugs an unplugged camera in again: it answers once more, at the same ID.
+ * A handle opened before the unplugging stays lost (every call on it fails
+ * with ZUR_ERROR_DEVICE_LOST, ZURClose releases it) and the camera can be
+ * opened again. With restarted nonzero the camera was switched off meanwhile:
+ * its registers, colour filter and band adjustment are back at their initial
+ * values. Returns 0 for an unknown camera, 1 otherwise (also when it was
+ * plugged in). */
+ZUR_API int32_t ZURSimPlug(uint64_t deviceId, int32_t restarted);
 
 /* Fires the hardware trigger input of a camera. Returns 1 when the camera
  * took it as a trigger (stream started, trigger mode on, source Hardware),

@@ -137,7 +137,9 @@ ZUR_API int32_t ZURClose(uint32_t camera) {
     }
     const auto found = call.state.handles.find(camera);
     if (found == call.state.handles.end()) {
-        return call.Fail(ZUR_ERROR_INVALID_HANDLE);
+        // The session of a camera plugged in again: released, but lost.
+        return call.Fail(call.state.lostHandles.erase(camera) != 0 ? ZUR_ERROR_DEVICE_LOST
+                                                                   : ZUR_ERROR_INVALID_HANDLE);
     }
     // An unplugged camera's handle is released all the same, so that a
     // driver closing after a loss leaves nothing behind.

@@ -124,6 +124,31 @@ ZUR_API int32_t ZURSimUnplug(uint64_t deviceId) {
     return 1;
 }
 
+ZUR_API int32_t ZURSimPlug(uint64_t deviceId, int32_t restarted) {
+    Control control;
+    Camera* camera = control.state.FindCamera(deviceId);
+    if (camera == nullptr) {
+        return 0;
+    }
+    if (!camera->unplugged) {
+        return 1;
+    }
+    camera->unplugged = false;
+    if (camera->handle != 0) {
+        // The camera forgot the session it had: the handle stays lost, and
+        // the device can be opened again.
+        control.state.lostHandles.insert(camera->handle);
+        control.state.handles.erase(camera->handle);
+        camera->handle = 0;
+        camera->ResetStream();
+    }
+    if (restarted != 0) {
+        camera->PowerCycle();
+    }
+    control.state.changed.notify_all();
+    return 1;
+}
+
 ZUR_API int32_t ZURSimHardwareTrigger(uint64_t deviceId) {
     Control control;
     Camera* camera = control.state.FindCamera(deviceId);

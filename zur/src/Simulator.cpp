@@ -41,6 +41,7 @@ void State::EnsureInitialized() {
 void State::Clear() {
     initialized = true;
     handles.clear();
+    lostHandles.clear();
     conversions.clear();
     cameras.clear();
     reuseHandles = false;
@@ -74,7 +75,7 @@ Camera* State::FindCamera(std::uint64_t id) {
 Camera* State::FindOpen(std::uint32_t handle, std::uint32_t& error) {
     const auto found = handles.find(handle);
     if (found == handles.end()) {
-        error = ZUR_ERROR_INVALID_HANDLE;
+        error = lostHandles.count(handle) != 0 ? ZUR_ERROR_DEVICE_LOST : ZUR_ERROR_INVALID_HANDLE;
         return nullptr;
     }
     if (found->second->unplugged) {

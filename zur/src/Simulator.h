@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -54,6 +55,9 @@ class State {
 
     std::vector<std::unique_ptr<Camera>> cameras;  // in enumeration order
     std::map<std::uint32_t, Camera*> handles;
+    // Handles of cameras that were unplugged and plugged in again: their
+    // session is gone, so every call fails with DEVICE_LOST until ZURClose.
+    std::set<std::uint32_t> lostHandles;
     std::map<std::uint32_t, Conversion> conversions;
     std::map<std::string, std::int32_t, std::less<>> faults;
     std::map<std::string, std::uint32_t, std::less<>> delaysMs;  // ZURSimSetDelay

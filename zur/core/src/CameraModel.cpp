@@ -92,6 +92,13 @@ void Camera::Reconfigure(CameraOptions changed, std::string_view key) {
     }
 }
 
+void Camera::PowerCycle() {
+    InitializeRegisters();
+    colorFilter = options.colorFilter;
+    bandAdjust = 0;
+    bandLevel = 0;
+}
+
 void Camera::InitializeRegisters() {
     registers.fill(0);
 

@@ -305,6 +305,11 @@ ZUR_API int32_t ZUROpen(uint64_t deviceId, uint32_t* camera) {
                 *camera = registry.Add(std::move(opened));
                 return ZUR_ERROR_NONE;
             }
+            if (error == ZUR_ERROR_TIMEOUT) {
+                // Silent where it was: gone, not moved. Discovering again
+                // would keep a driver that retries waiting a second each time.
+                return ZUR_ERROR_NO_DEVICE;
+            }
             if (error != ZUR_ERROR_NO_DEVICE) {
                 break;
             }

@@ -27,6 +27,10 @@ constexpr const char* kStandardModeFeature = "XcgStandardMode";
 constexpr const char* kBandAdjustFeature = "XcgBandAdjust";
 constexpr const char* kBandLevelFeature = "XcgBandLevel";
 
+// How long an open and a close wait for a camera's first answer.
+constexpr int kOpenProbeMs = 300;
+constexpr int kCloseProbeMs = 300;
+
 // The local address the kernel would send from to reach the device: the
 // interface the stream comes back to. Connecting a UDP socket sends nothing.
 std::optional<Ipv4> LocalAddressFor(Ipv4 device) {
@@ -62,13 +66,15 @@ void OnControlLost(ArvDevice* /*device*/, gpointer data) {
 }  // namespace
 
 Camera::Camera(std::uint64_t cameraId, std::string cameraLabel, GObjectPtr<ArvDevice> arvDevice,
-               std::shared_ptr<LossState> lossState)
+               std::shared_ptr<LossState> lossState, Ipv4 cameraAddress)
     : id(cameraId),
       label(std::move(cameraLabel)),
       loss(std::move(lossState)),
+      deviceAddress(cameraAddress),
       device(std::move(arvDevice)) {
     lostHandler =
         g_signal_connect(device.get(), "control-lost", G_CALLBACK(OnControlLost), loss.get());
+    watchdog = std::make_unique<Watchdog>(deviceAddress, loss, label);
 }
 
 Camera::~Camera() {
@@ -82,6 +88,12 @@ std::unique_ptr<Camera> Camera::Open(std::uint64_t id, Ipv4 address, std::uint32
     if (!local) {
         Trace("%s: no route to it", label.c_str());
         error = ZUR_ERROR_NO_DEVICE;
+        return nullptr;
+    }
+    // A camera that is not there would keep Aravis waiting for seconds.
+    if (!Watchdog::Ask(address, kOpenProbeMs)) {
+        Trace("%s: no answer", label.c_str());
+        error = ZUR_ERROR_TIMEOUT;
         return nullptr;
     }
     GErrorSlot failure;
@@ -122,7 +134,8 @@ std::unique_ptr<Camera> Camera::Open(std::uint64_t id, Ipv4 address, std::uint32
     arv_device_set_register_cache_policy(device.get(), ARV_REGISTER_CACHE_POLICY_DISABLE);
     Trace("%s: open", label.c_str());
     error = ZUR_ERROR_NONE;
-    return std::make_unique<Camera>(id, label, std::move(device), std::make_shared<LossState>());
+    return std::make_unique<Camera>(id, label, std::move(device), std::make_shared<LossState>(),
+                                    address);
 }
 
 std::uint32_t Camera::Usable() const {
@@ -474,7 +487,7 @@ std::uint32_t Camera::StopAcquisition() {
         return ZUR_ERROR_NOT_ALLOCATED;
     }
     std::uint32_t error = ZUR_ERROR_NONE;
-    if (!loss->Lost()) {
+    if (AnswersNow()) {
         error = Execute("AcquisitionStop");
         acquiring = false;
     }
@@ -506,6 +519,18 @@ void Camera::ReleaseObjects(GObjectPtr<ArvStream> released, bool withDevice) {
     }
 }
 
+bool Camera::AnswersNow() {
+    if (loss->Lost()) {
+        return false;
+    }
+    if (!Watchdog::Ask(deviceAddress, kCloseProbeMs)) {
+        loss->MarkLost();
+        Trace("%s: no answer before a stop: device lost", label.c_str());
+        return false;
+    }
+    return true;
+}
+
 std::uint32_t Camera::ReleaseStream() {
     std::shared_ptr<Stream> released;
     {
@@ -516,7 +541,7 @@ std::uint32_t Camera::ReleaseStream() {
         return ZUR_ERROR_NOT_ALLOCATED;
     }
     std::uint32_t error = ZUR_ERROR_NONE;
-    if (acquiring && !loss->Lost()) {
+    if (acquiring && AnswersNow()) {
         // Not streaming to a port that closes.
         error = Execute("AcquisitionStop");
     }
@@ -532,6 +557,7 @@ std::uint32_t Camera::Close() {
     if (closed.exchange(true)) {
         return ZUR_ERROR_INVALID_HANDLE;
     }
+    watchdog.reset();
     if (CurrentStream()) {
         ReleaseStream();
     }

@@ -23,6 +23,7 @@
 #include "PixelFormat.h"
 #include "Settings.h"
 #include "Stream.h"
+#include "Watchdog.h"
 #include "ZUR.h"
 
 namespace zurgige {
@@ -31,11 +32,11 @@ class Camera {
   public:
     // Opens the camera at address and takes control of it; verifies that it
     // is the camera with this device ID (its MAC). Null, with the ZUR error
-    // in `error`, when it cannot.
+    // in `error`, when it cannot: TIMEOUT when nothing answers there.
     static std::unique_ptr<Camera> Open(std::uint64_t id, Ipv4 address, std::uint32_t& error);
     // Takes over an opened device; Open makes these.
     Camera(std::uint64_t id, std::string label, GObjectPtr<ArvDevice> device,
-           std::shared_ptr<LossState> loss);
+           std::shared_ptr<LossState> loss, Ipv4 address);
     ~Camera();
     Camera(const Camera&) = delete;
     Camera& operator=(const Camera&) = delete;
@@ -86,15 +87,23 @@ class Camera {
                                 std::int64_t height);
     void ReleaseObjects(GObjectPtr<ArvStream> stream, bool withDevice);
     void SettingsChanged();
+    // Before a command that a close sends: a camera that does not answer at
+    // once is taken for lost, so that the close does not wait out Aravis's
+    // retries.
+    bool AnswersNow();
 
     const std::uint64_t id;
     const std::string label;
     const std::shared_ptr<LossState> loss;
+    const Ipv4 deviceAddress;
     std::mutex control;
     std::atomic<bool> closed{false};  // read without the control lock
     GObjectPtr<ArvDevice> device;
     gulong lostHandler = 0;
     bool acquiring = false;
+
+    // Notices a silent camera within seconds; ends with the session.
+    std::unique_ptr<Watchdog> watchdog;
 
     mutable std::mutex streamSlot;  // guards `stream` for requests and waits
     std::shared_ptr<Stream> stream;

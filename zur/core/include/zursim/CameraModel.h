@@ -194,6 +194,9 @@ class Camera {
 
     // Ends the stream as a close does: requests dropped, triggers forgotten.
     void ResetStream();
+    // As after a power cycle: registers, filter and band adjustment at their
+    // initial values.
+    void PowerCycle();
 
   private:
     static constexpr std::size_t kRegisterCount = (reg::kEnd - reg::kBase) / 4;
