@@ -122,19 +122,15 @@ bool WriteSetting(Camera& c, const SettingRow& row, int v) REQUIRES(c.cameraLock
         case Special::ActiveGpo:
             break;
     }
-    return std::visit(
-        [&](auto member) REQUIRES(c.cameraLock) {
-            auto& param = set.*member;
-            using Type = std::remove_cvref_t<decltype(param)>;
-            if constexpr (std::is_same_v<Type, ParamEnum>) {
-                return c.SetParamEnum(param, v);
-            } else if constexpr (std::is_same_v<Type, Param<double>>) {
-                return c.SetParamFloat(param, static_cast<float>(v));
-            } else {
-                return c.SetParamInt(param, v);
-            }
-        },
-        row.member);
+    // By the member's type; no generic lambda, which clang's lock analysis
+    // cannot take with a REQUIRES.
+    if (const auto* member = std::get_if<ParamEnum ParamSet::*>(&row.member)) {
+        return c.SetParamEnum(set.**member, v);
+    }
+    if (const auto* member = std::get_if<Param<double> ParamSet::*>(&row.member)) {
+        return c.SetParamFloat(set.**member, static_cast<float>(v));
+    }
+    return c.SetParamInt(set.*std::get<Param<int> ParamSet::*>(row.member), v);
 }
 
 bool WriteCameraProperty(Camera& c, CameraProperty property, int v) REQUIRES(c.cameraLock) {
