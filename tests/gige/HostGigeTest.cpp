@@ -414,6 +414,8 @@ TEST(HostGigeOpen, EveryGevcamCameraOpensWithoutAnError) {
     // Cameras of this test's own: an open writes the driver's settings.
     const Gevcam cameras({"127.0.0.32", "127.0.0.33", "127.0.0.34"});
     const ScopedEnvironment discovery{"ZUR_GIGE_DISCOVERY", "127.0.0.32,127.0.0.33,127.0.0.34"};
+    // Its own choice, not the one a test before it left.
+    DriverLibrary::ChooseZur("gige");
     DriverLibrary driver(DriverLibrary::DefaultPath());
     const std::string systemPath = std::filesystem::temp_directory_path().string();
     ASSERT_EQ(driver.initialize(systemPath.c_str(), &OnMessage), 1);
