@@ -8,12 +8,19 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <mutex>
+#include <optional>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "DriverLibrary.h"
 #include "GigeSupport.h"
+#include "zursim/CameraModel.h"
+#include "zursim/Scene.h"
 
 namespace gigetest {
 namespace {
@@ -26,6 +33,36 @@ std::condition_variable eventsChanged;
 std::string messages;
 int images = 0;
 
+// The images the callback read whole, as a host reads them: the first ones
+// since the last take, and always the latest.
+struct Seen {
+    std::vector<std::uint8_t> pixels;  // empty: a row could not be read
+    Clock::time_point at;
+};
+constexpr std::size_t kSeenKept = 8;
+std::vector<Seen> seen;
+// Set once a port is open: what the callback reads with, and the image size.
+std::atomic<decltype(&::getCVLGrabRow)> rowReader{nullptr};
+std::atomic<int> imageWidth{0};
+std::atomic<int> imageHeight{0};
+
+Seen ReadImage(int port) {
+    Seen image{{}, Clock::now()};
+    const auto read = rowReader.load();
+    const int width = imageWidth.load();
+    const int height = imageHeight.load();
+    const auto rowBytes = static_cast<std::size_t>(width);
+    std::vector<std::uint8_t> pixels(rowBytes * static_cast<std::size_t>(height));
+    for (int row = 0; row < height; ++row) {
+        if (read(0, port, pixels.data() + static_cast<std::size_t>(row) * rowBytes, row, 0,
+                 width - 1) != 1) {
+            return image;
+        }
+    }
+    image.pixels = std::move(pixels);
+    return image;
+}
+
 extern "C" void ZAVADED_CALL OnMessage(const char* text) {
     {
         const std::lock_guard<std::mutex> lock(eventsLock);
@@ -34,10 +71,22 @@ extern "C" void ZAVADED_CALL OnMessage(const char* text) {
     eventsChanged.notify_all();
 }
 
-extern "C" void ZAVADED_CALL OnImage(int /*grabberNo*/, int /*portNo*/) {
+extern "C" void ZAVADED_CALL OnImage(int /*grabberNo*/, int portNo) {
+    // Read here, on the grab thread, before the next image can replace it;
+    // the driver may log meanwhile, so not under eventsLock.
+    std::optional<Seen> image;
+    if (rowReader.load() != nullptr) {
+        image = ReadImage(portNo);
+    }
     {
         const std::lock_guard<std::mutex> lock(eventsLock);
         ++images;
+        if (image) {
+            if (seen.size() == kSeenKept) {
+                seen.pop_back();
+            }
+            seen.push_back(std::move(*image));
+        }
     }
     eventsChanged.notify_all();
 }
@@ -52,6 +101,11 @@ bool AwaitImages(int count, std::chrono::milliseconds limit) {
     std::unique_lock<std::mutex> lock(eventsLock);
     return eventsChanged.wait_for(lock, limit, [&] { return images >= count; });
 }
+// The images seen since the last take; taking them starts afresh.
+std::vector<Seen> SeenSoFar(bool take) {
+    const std::lock_guard<std::mutex> lock(eventsLock);
+    return take ? std::exchange(seen, {}) : seen;
+}
 
 // One camera of its own on 127.0.0.22 and the driver that sees only it.
 class HostGige : public ::testing::Test {
@@ -60,12 +114,15 @@ class HostGige : public ::testing::Test {
         GIGE_REQUIRE_NAMESPACE();
         camera = std::make_unique<Gevcam>(std::vector<std::string>{"127.0.0.22"},
                                           std::vector<std::string>{},
-                                          "[camera 1]\nmodel=XCG-V60E\nid=79\n");
+                                          std::string("[camera 1]\nmodel=") + kModel + "\nid=79\n");
         {
             const std::lock_guard<std::mutex> lock(eventsLock);
             messages.clear();
             images = 0;
+            seen.clear();
         }
+        rowReader = nullptr;
+        cameraStarted = Clock::now();
         DriverLibrary::ChooseZur("gige");
         driver = std::make_unique<DriverLibrary>(DriverLibrary::DefaultPath());
         ASSERT_EQ(driver->initialize(systemPath.c_str(), &OnMessage), 1);
@@ -83,15 +140,107 @@ class HostGige : public ::testing::Test {
         if (driver) {
             driver->finalize();
         }
+        rowReader = nullptr;  // the library's, which goes with the fixture
     }
     bool Open() {
         int size[2] = {0, 0};
         if (driver->openCVLPort(0, 0, name.c_str(), size) != 1) {
             return false;
         }
+        imageWidth = size[0];
+        imageHeight = size[1];
+        rowReader = driver->getCVLGrabRow;
         driver->setCompleteCallback(0, 0, &OnImage);
         return true;
     }
+
+    // The simulated camera that renders what this one should show: the
+    // model's, with the geometry the camera reports now.
+    zursim::Camera Simulated() {
+        zursim::Camera simulated(zursim::ModelDefaults(kModel, 79));
+        namespace reg = zursim::reg;
+        for (const std::uint32_t address : {reg::kWidth, reg::kHeight, reg::kOffsetX, reg::kOffsetY,
+                                            reg::kVerticalBinning, reg::kHorizontalBinning}) {
+            char text[16];
+            std::snprintf(text, sizeof text, "0x%08x", address);
+            int value = 0;
+            EXPECT_EQ(driver->getProperty(0, 0, text, &value), 1) << text;
+            simulated.Poke(address, static_cast<std::uint32_t>(value));
+        }
+        return simulated;
+    }
+
+    // Which frame of the camera, counted from its start, the image equals
+    // byte for byte, searched among frames first to last; none when it
+    // equals none of them (torn, mixed or foreign). The bar's position
+    // narrows the search to every 64th frame.
+    static std::optional<std::uint32_t> FrameOf(const zursim::Camera& simulated, const Seen& image,
+                                                std::uint32_t first, std::uint32_t last) {
+        const zursim::SceneView shape = simulated.View(0);
+        if (image.pixels.size() != std::size_t{shape.width} * shape.height) {
+            return std::nullopt;
+        }
+        // The bottom row is white only in the bar.
+        const auto bottom = image.pixels.end() - shape.width;
+        const auto white = std::find(bottom, image.pixels.end(), 255);
+        if (white == image.pixels.end()) {
+            return std::nullopt;
+        }
+        const std::uint64_t sensorX =
+            shape.offsetX + static_cast<std::uint64_t>(white - bottom) * shape.horizontalBinning;
+        const auto bar = static_cast<std::uint32_t>(sensorX * 64 / shape.sensorWidth);
+        std::vector<std::uint8_t> frame(image.pixels.size());
+        for (std::uint32_t n = first; n <= last; ++n) {
+            const std::uint32_t counter = zursim::kFirstFrameCounter + n;
+            // The white part starts a little right of the bar's left edge.
+            if ((bar - counter % 64 + 64) % 64 > 1) {
+                continue;
+            }
+            zursim::RenderRaw(simulated.View(counter), 0, simulated.Options().dataDepth, frame);
+            if (frame == image.pixels) {
+                return n;
+            }
+        }
+        return std::nullopt;
+    }
+    // The most frames a camera that streams since `since` can have sent by
+    // `at`, at the host's 30 per second with room for a slow clock.
+    static std::uint32_t FramesBy(Clock::time_point since, Clock::time_point at) {
+        return static_cast<std::uint32_t>(std::chrono::duration<double>(at - since).count() * 60) +
+               8;
+    }
+
+    // The frame the last image before an outage was.
+    std::uint32_t LastFrameBefore(const zursim::Camera& simulated) {
+        const std::vector<Seen> before = SeenSoFar(true);
+        if (before.empty()) {
+            ADD_FAILURE() << "no image before the outage";
+            return 0;
+        }
+        const std::optional<std::uint32_t> frame =
+            FrameOf(simulated, before.back(), 0, FramesBy(cameraStarted, before.back().at));
+        EXPECT_TRUE(frame.has_value()) << "the image before the outage is no frame";
+        return frame.value_or(0);
+    }
+    // The first `count` images after a return are whole frames, each newer
+    // than the one before, the first newer than `newerThan` (the camera's
+    // counter went on) or else sent since the camera started again.
+    void ExpectCurrentFrames(const zursim::Camera& simulated,
+                             std::optional<std::uint32_t> newerThan, std::size_t count) {
+        const std::vector<Seen> after = SeenSoFar(false);
+        ASSERT_GE(after.size(), count);
+        for (std::size_t i = 0; i < count; ++i) {
+            const std::uint32_t first = newerThan ? *newerThan + 1 : 0;
+            const std::optional<std::uint32_t> frame =
+                FrameOf(simulated, after[i], first, FramesBy(cameraStarted, after[i].at));
+            ASSERT_TRUE(frame.has_value())
+                << "image " << i << " after the return is no frame from " << first;
+            newerThan = frame;
+        }
+    }
+
+    static constexpr const char* kModel = "XCG-V60E";
+    Clock::time_point cameraStarted;
 
     const ScopedEnvironment discovery{"ZUR_GIGE_DISCOVERY", "127.0.0.22"};
     const std::string systemPath = std::filesystem::temp_directory_path().string();
@@ -208,6 +357,7 @@ TEST_F(HostGige, AFrozenOrRestartedCameraStreamsAgainWithTheHostsSettings) {
     ASSERT_EQ(driver->setProperty(0, 0, "ExposureTime", 250), 1);
     ASSERT_EQ(driver->setProperty(0, 0, "continuous", 1), 1);
     ASSERT_TRUE(AwaitImages(3, 5s));
+    const zursim::Camera simulated = Simulated();
     struct Outage {
         bool restart;
         std::chrono::seconds silentFor;
@@ -223,14 +373,17 @@ TEST_F(HostGige, AFrozenOrRestartedCameraStreamsAgainWithTheHostsSettings) {
         }
         EXPECT_TRUE(AwaitMessage("Camera " + name + " lost on port 0", 3s, from)) << restart;
         EXPECT_LT(Clock::now() - silent, 3s);
+        const std::uint32_t lastFrame = LastFrameBefore(simulated);
         std::this_thread::sleep_until(silent + outage.silentFor);
         const int before = ImagesSoFar();
         if (restart) {
+            cameraStarted = Clock::now();  // its counter starts again
             camera->Start();
         } else {
             camera->Resume();
         }
         EXPECT_TRUE(AwaitImages(before + 3, 5s)) << restart;
+        ExpectCurrentFrames(simulated, restart ? std::nullopt : std::optional(lastFrame), 3);
         EXPECT_TRUE(AwaitMessage("Camera " + name + " is back on port 0", 1ms, from)) << restart;
         EXPECT_LE(LevelOneLinesSince(from), 15) << restart << " " << outage.silentFor.count();
         int exposure = -1;
@@ -261,6 +414,8 @@ TEST(HostGigeOpen, EveryGevcamCameraOpensWithoutAnError) {
     // Cameras of this test's own: an open writes the driver's settings.
     const Gevcam cameras({"127.0.0.32", "127.0.0.33", "127.0.0.34"});
     const ScopedEnvironment discovery{"ZUR_GIGE_DISCOVERY", "127.0.0.32,127.0.0.33,127.0.0.34"};
+    // Its own choice, not the one a test before it left.
+    DriverLibrary::ChooseZur("gige");
     DriverLibrary driver(DriverLibrary::DefaultPath());
     const std::string systemPath = std::filesystem::temp_directory_path().string();
     ASSERT_EQ(driver.initialize(systemPath.c_str(), &OnMessage), 1);
