@@ -244,9 +244,9 @@ TEST(HostFaults, ACameraComesBackThoughTheHostKeepsItBusyAndHandlesAreReused) {
     });
     ASSERT_EQ(ZURSimUnplug(1), 1);
     std::this_thread::sleep_for(1500ms);
-    const long otherBefore = imagesOn(1);
+    const auto otherBefore = imagesOn(1);
     ASSERT_EQ(ZURSimPlug(1, 1), 1);
-    const long before = imagesOn(0);
+    const auto before = imagesOn(0);
     const auto plugged = std::chrono::steady_clock::now();
     EXPECT_TRUE(awaitImages(0, before + 3));
     EXPECT_LT(std::chrono::steady_clock::now() - plugged, 3s);
