@@ -224,8 +224,8 @@ TEST(HostFaults, ACameraComesBackThoughTheHostKeepsItBusyAndHandlesAreReused) {
     }
     const auto imagesOn = [&](int port) {
         const auto calls = recorder.Calls();
-        return std::count_if(calls.begin(), calls.end(),
-                             [port](const auto& call) { return call.second == port; });
+        return static_cast<long>(std::count_if(
+            calls.begin(), calls.end(), [port](const auto& call) { return call.second == port; }));
     };
     const auto awaitImages = [&](int port, long count) {
         const auto until = std::chrono::steady_clock::now() + 5s;
