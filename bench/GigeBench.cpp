@@ -21,8 +21,12 @@
 #include <vector>
 
 #include "DriverLibrary.h"
+#include "StreamFigures.h"
 
 namespace {
+
+using bench::CpuSeconds;
+using bench::MemcpySeconds;
 
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
@@ -31,30 +35,6 @@ std::atomic<int> callbacks{0};
 
 extern "C" void ZAVADED_CALL Completed(int /*grabberNo*/, int /*portNo*/) {
     callbacks.fetch_add(1, std::memory_order_release);
-}
-
-double CpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    const auto seconds = [](const timeval& time) {
-        return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_usec) / 1e6;
-    };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
-
-// Seconds one memcpy of `bytes` takes, the best of several.
-double MemcpySeconds(std::size_t bytes) {
-    std::vector<unsigned char> from(bytes, 1);
-    std::vector<unsigned char> to(bytes);
-    double best = 1e9;
-    for (int i = 0; i < 20; ++i) {
-        const auto start = Clock::now();
-        std::memcpy(to.data(), from.data(), bytes);
-        std::atomic_signal_fence(std::memory_order_seq_cst);
-        best = std::min(best, std::chrono::duration<double>(Clock::now() - start).count());
-        from[static_cast<std::size_t>(i) % bytes] = to[bytes / 2];
-    }
-    return best;
 }
 
 int Register(const DriverLibrary& driver, int port, const char* name) {

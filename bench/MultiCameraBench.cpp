@@ -24,8 +24,12 @@
 #include <vector>
 
 #include "DriverLibrary.h"
+#include "StreamFigures.h"
 
 namespace {
+
+using bench::CpuSeconds;
+using bench::MemcpySeconds;
 
 using Clock = std::chrono::steady_clock;
 
@@ -45,30 +49,6 @@ struct Counted {
 
 const DriverLibrary* theDriver = nullptr;
 std::vector<std::unique_ptr<Counted>> counted;
-
-double Seconds(const timeval& time) {
-    return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_usec) / 1e6;
-}
-
-double CpuSeconds(int who) {
-    rusage usage{};
-    getrusage(who, &usage);
-    return Seconds(usage.ru_utime) + Seconds(usage.ru_stime);
-}
-
-double MemcpySeconds(std::size_t bytes) {
-    std::vector<unsigned char> from(bytes, 1);
-    std::vector<unsigned char> to(bytes);
-    double best = 1e9;
-    for (int i = 0; i < 20; ++i) {
-        const auto start = Clock::now();
-        std::memcpy(to.data(), from.data(), bytes);
-        std::atomic_signal_fence(std::memory_order_seq_cst);
-        best = std::min(best, std::chrono::duration<double>(Clock::now() - start).count());
-        from[static_cast<std::size_t>(i) % bytes] = to[bytes / 2];
-    }
-    return best;
-}
 
 extern "C" void ZAVADED_CALL Completed(int /*grabberNo*/, int portNo) {
     Counted& camera = *counted.at(static_cast<std::size_t>(portNo));
