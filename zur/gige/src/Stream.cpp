@@ -172,6 +172,8 @@ void Stream::QueueAhead(bool on) {
         }
         queueAhead = true;
         DropKept("a new acquisition");
+        // Its rate may not be the last one's.
+        firstFrameNs = lastFrameNs = keptFrames = frameIntervalNs = 0;
         sparesQueued = std::any_of(spares.begin(), spares.end(), [](const Spare& spare) {
             return spare.state == SpareState::InStream;
         });
@@ -223,6 +225,15 @@ std::uint32_t Stream::Request(void* memory, std::uint32_t size) {
     request.direct = !queueAhead || !sparesQueued;
     if (request.direct) {
         Push(request);
+        if (queueAhead) {
+            // Behind the caller's buffer, the spares keep the frames after
+            // its own, also one that begins before its frame is complete
+            // (a frame joined in the middle waits for packets sent again).
+            // Frames that found no buffer before this request lost nothing
+            // that a kept one could be newer than.
+            QueueSpares();
+            underrunsSeen = Underruns();
+        }
     }
     return ZUR_ERROR_NONE;
 }
@@ -441,10 +452,12 @@ bool Stream::Deliver(std::unique_lock<std::mutex>& lock, Pending& request) {
         const std::uint32_t error = Check(buffer);
         const std::uint64_t begun = arv_buffer_get_system_timestamp(buffer);
         // Twice the queue's span, so that only what the queue cannot have
-        // kept for a stalled host counts as stale.
-        const std::uint64_t span = 2 * kSpares * frameIntervalNs;
+        // kept for a stalled host counts as stale; nothing is, by age, before
+        // the acquisition's rate is known.
+        const std::uint64_t interval = FrameIntervalNs();
+        const std::uint64_t span = 2 * kSpares * interval;
         if (begun < settingsChangedNs.load(std::memory_order_relaxed) ||
-            (request.requestedNs > begun && request.requestedNs - begun > span)) {
+            (interval != 0 && request.requestedNs > begun && request.requestedNs - begun > span)) {
             // Kept while nobody asked, for longer than a stall the queue is
             // for, or taken with settings the camera no longer has.
             Trace("%s: frame %llu stale: skipped", label.c_str(),
@@ -490,6 +503,13 @@ bool Stream::Deliver(std::unique_lock<std::mutex>& lock, Pending& request) {
     return false;
 }
 
+std::uint64_t Stream::FrameIntervalNs() const {
+    const std::uint64_t mean = keptFrames > 1 && lastFrameNs > firstFrameNs
+                                   ? (lastFrameNs - firstFrameNs) / (keptFrames - 1)
+                                   : 0;
+    return std::max(frameIntervalNs, mean);
+}
+
 std::uint32_t Stream::Check(ArvBuffer* buffer) const {
     if (arv_buffer_get_status(buffer) != ARV_BUFFER_STATUS_SUCCESS ||
         arv_buffer_get_payload_type(buffer) != ARV_BUFFER_PAYLOAD_TYPE_IMAGE) {
@@ -519,6 +539,9 @@ void Stream::Complete(ArvBuffer* buffer) {
                 frameIntervalNs == 0 ? interval : (frameIntervalNs * 7 + interval) / 8;
         }
         lastFrameNs = std::max(lastFrameNs, begun);
+        if (keptFrames++ == 0) {
+            firstFrameNs = begun;
+        }
         kept.push_back({std::move(owned), spare});
         return;
     }

@@ -185,7 +185,13 @@ class Stream {
     bool sparesQueued = false;
     std::uint64_t underrunsSeen = 0;
     std::atomic<std::uint64_t> settingsChangedNs{0};
+    // The frame interval of this acquisition, from its kept frames: the
+    // smoothed one, and the mean since the first, which bunched frames of a
+    // loaded sender cannot pull down. Zero while there is none.
+    std::uint64_t FrameIntervalNs() const;
+    std::uint64_t firstFrameNs = 0;     // system time of the first kept frame
     std::uint64_t lastFrameNs = 0;      // system time of the newest kept frame
+    std::uint64_t keptFrames = 0;       // kept since the acquisition began
     std::uint64_t frameIntervalNs = 0;  // between kept frames, smoothed
     std::vector<Spare> spares;
     std::deque<Kept> kept;  // filled spares, oldest first
