@@ -57,9 +57,11 @@
  *     request takes the oldest kept frame newer than the last delivered,
  *     copied into the caller's buffer, or else the next to complete. Kept
  *     frames are stale, and dropped, once the queue ran over, when they
- *     began more than twelve frame periods before the request, or before the
- *     last register or feature write. The first request of an acquisition
- *     is filled as below.
+ *     began more than twelve frame periods before the request (the period
+ *     measured on the acquisition's own frames; none is stale by age before
+ *     two were kept), or before the last register or feature write. The
+ *     first request of an acquisition is filled as below, with the spares
+ *     queued behind it for the frames that follow.
  *   - Otherwise ZURImageReq hands the caller's buffer to the stream as it
  *     is (no copy). A request usually joins the stream in the middle of a frame,
  *     whose first packets it asks the camera for again (packet resend on,
