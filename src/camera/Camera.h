@@ -116,7 +116,23 @@ class Camera {
     // open does (every parameter written, stream allocated and started), for
     // the same image size. The new handle in handleOut; false while the
     // camera cannot be reached, and then the camera holds no session.
+    // It gives up, holding no session, as soon as a close waits for the
+    // camera's lock (CloseNotice), rather than set up a camera about to close.
     bool Reconnect(std::uint32_t& handleOut) REQUIRES(cameraLock, exportFrame);
+    // Held by a close or a finalize while it waits for the camera's lock: a
+    // reconnection replays settings one by one over a network that may take
+    // its timeout on each, and the close would wait for all of them.
+    class CloseNotice {
+      public:
+        explicit CloseNotice(Camera& closing) : camera(closing) { ++camera.closesWaiting; }
+        ~CloseNotice() { --camera.closesWaiting; }
+        CloseNotice(const CloseNotice&) = delete;
+        CloseNotice& operator=(const CloseNotice&) = delete;
+
+      private:
+        Camera& camera;
+    };
+    bool CloseWaiting() const { return closesWaiting.load() > 0; }
     // Tries again every camera handle that ZURClose refused (the registry
     // does, once all its cameras are gone).
     static void CloseRefusedHandles();
@@ -150,7 +166,9 @@ class Camera {
     bool GenerateSoftwareTrigger() REQUIRES(cameraLock);
     void GetMinMaxValues() REQUIRES(cameraLock);
     void GetAllParametersFromCamera() REQUIRES(cameraLock);
-    void SetParameters() REQUIRES(cameraLock);
+    // With yieldToClose, stops between two writes once a close waits for the
+    // camera; false then.
+    bool SetParameters(bool yieldToClose = false) REQUIRES(cameraLock);
     // The setting's stored value written again, the way its row says.
     bool WriteStoredValue(const SettingRow& row) REQUIRES(cameraLock);
 
@@ -211,6 +229,8 @@ class Camera {
     // Where rows of the open camera's image are read; claimed for the
     // camera's life.
     RowSlot* const rowSlot;
+    // The CloseNotices held on the camera.
+    std::atomic<int> closesWaiting{0};
 
     CameraState state GUARDED_BY(cameraLock) = CameraState::Closed;
     bool retired GUARDED_BY(cameraLock) = false;

@@ -289,6 +289,7 @@ void CameraList::Destroy() {
     // One camera at a time, each under its own lock: an export still at
     // work on one finishes first, and finds it retired afterwards.
     for (const auto& camera : retiring) {
+        const Camera::CloseNotice notice(*camera);
         const platform::MutexLock hold(camera->cameraLock);
         camera->Retire();
     }

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "ZUR.h"
@@ -73,15 +74,23 @@ class CameraList {
         // operator call one place off, and would miss the lock held here.
         return work.operator()(camera);
     }
+    // Whether the work closes the camera: then it holds a Camera::CloseNotice
+    // while it waits for the camera's lock.
+    enum class Intent { Use, Close };
+
     // Runs work on the first camera open on the port, under its lock;
     // DriverError when none is. Only an open camera is on a port.
     template <typename Work>
-    auto WithCameraOnPort(int portNo, Work&& work) const EXCLUDES(registryLock)
-        REQUIRES(exportFrame) {
+    auto WithCameraOnPort(int portNo, Work&& work, Intent intent = Intent::Use) const
+        EXCLUDES(registryLock) REQUIRES(exportFrame) {
         std::array<std::shared_ptr<Camera>, kMaxCameras> candidates;
         const std::size_t count = OnPort(portNo, candidates);
         for (std::size_t i = 0; i < count; ++i) {
             Camera& camera = *candidates[i];
+            std::optional<Camera::CloseNotice> notice;
+            if (intent == Intent::Close) {
+                notice.emplace(camera);
+            }
             const platform::MutexLock hold(camera.cameraLock);
             if (camera.IsOpen() && camera.Port() == portNo) {
                 return work.operator()(camera);

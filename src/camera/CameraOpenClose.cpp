@@ -252,8 +252,8 @@ bool Camera::Reconnect(std::uint32_t& handleOut) {
     }
     RetryUnclosedDevice();
     std::uint32_t handle = 0;
-    if (platform::Zur().ZUROpen(DeviceId(), &handle) == 0) {
-        return false;  // still gone; said once by the grab thread
+    if (CloseWaiting() || platform::Zur().ZUROpen(DeviceId(), &handle) == 0) {
+        return false;  // still gone, said once by the grab thread, or closing
     }
     zurHandle = handle;
     ForgetReissuedHandle(handle);
@@ -262,9 +262,13 @@ bool Camera::Reconnect(std::uint32_t& handleOut) {
     // The camera may have restarted with its defaults: what the host set
     // holds again. Nothing is read back: a camera that falls silent again
     // meanwhile would leave zeros in the set for the next try to write.
-    SetParameters();
+    const bool replayed = SetParameters(true);
+    if (!replayed) {
+        LogMessage(log, 3, "Camera::Reconnect: %s is being closed, not set up: port=%d\n",
+                   name.c_str(), Port());
+    }
     ZURImageInfo info{};
-    const bool sameImage = platform::Zur().ZURGetImageInfo(handle, &info) != 0 &&
+    const bool sameImage = replayed && platform::Zur().ZURGetImageInfo(handle, &info) != 0 &&
                            info.width == width && info.height == height &&
                            BufferSize(info.bufferSize) == transfer->zazeBuffer->Size();
     bool allocated = false;
@@ -274,7 +278,7 @@ bool Camera::Reconnect(std::uint32_t& handleOut) {
             handleOut = handle;
             return true;
         }
-    } else {
+    } else if (replayed) {
         LogMessage(log, 2, "Camera::Reconnect: %s answers with another image size on port %d\n",
                    name.c_str(), Port());
     }

@@ -478,12 +478,15 @@ bool Camera::WriteStoredValue(const SettingRow& row) {
         row.member);
 }
 
-void Camera::SetParameters() {
+bool Camera::SetParameters(bool yieldToClose) {
     LogMessage(log, 2, "INFO: Camera::SetParameters entering\n");
     const Family family = SettingFamily();
     for (const Step& step : settings::OpenWrites()) {
         if (!settings::Applies(step, family)) {
             continue;
+        }
+        if (yieldToClose && CloseWaiting()) {
+            return false;
         }
         if (step.kind == StepKind::GainAutoOff) {
             SetGainSelector();
@@ -492,6 +495,7 @@ void Camera::SetParameters() {
         }
     }
     LogMessage(log, 3, "INFO: Camera::SetParameters leaving\n");
+    return true;
 }
 
 void Camera::GetAllParametersFromCamera() {

@@ -414,9 +414,10 @@ GrabThread::Reached GrabThread::TryReconnect(Session& session) NO_THREAD_SAFETY_
     }
     std::uint32_t handle = 0;
     const bool back = camera.Reconnect(handle);
+    const bool closing = camera.CloseWaiting();
     camera.cameraLock.unlock();
     if (!back) {
-        return Reached::Gone;
+        return closing ? Reached::Busy : Reached::Gone;
     }
     session.zurHandle = handle;
     return Reached::Back;

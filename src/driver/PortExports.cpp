@@ -92,7 +92,8 @@ ZAVADED_API void ZAVADED_CALL closeCVLPort(int grabberNo, int portNo) {
                        portNo);
             CameraList::Current()->WithCameraOnPort(
                 portNo,
-                [](Camera& camera) REQUIRES(camera.cameraLock, exportFrame) { camera.Close(); });
+                [](Camera& camera) REQUIRES(camera.cameraLock, exportFrame) { camera.Close(); },
+                CameraList::Intent::Close);
         });
     // Also after an exception, and after the wait for the grab thread.
     LogMessage(DriverLog::Instance(), 2, "closeCVLPort: leaving grabberNo=%d, portNo=%d\n",

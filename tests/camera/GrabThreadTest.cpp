@@ -385,3 +385,46 @@ INSTANTIATE_TEST_SUITE_P(GrabThread, CameraComesBack,
                          });
 
 }  // namespace
+
+namespace {
+
+// A close or finalize while the thread replays the host's settings to a
+// camera that came back, over a slow network: it waits for the write under
+// way, not for the whole replay.
+class CloseDuringReconnection : public ::testing::TestWithParam<bool> {};
+
+TEST_P(CloseDuringReconnection, WaitsForNoReplay) {
+    const bool finalizing = GetParam();
+    OpenCamera open;
+    ASSERT_EQ(setProperty(0, 0, "continuous", 1), 1);
+    ASSERT_TRUE(open.recorder.WaitFor(2));
+    ASSERT_EQ(ZURSimUnplug(1), 1);
+    ASSERT_TRUE(AwaitLog(open.session.Log(),
+                         "Camera XCG-V60E-1 lost on port 0: trying to reach "
+                         "it again\n"));
+    ZURSimSetDelay("ZURGigESetRegister", 200);
+    testing_support::ClearJournal();
+    ASSERT_EQ(ZURSimPlug(1, 0), 1);
+    const auto until = std::chrono::steady_clock::now() + 5s;
+    while (testing_support::JournalOf("ZURGigESetRegister").empty() &&
+           std::chrono::steady_clock::now() < until) {
+        std::this_thread::sleep_for(5ms);
+    }
+    ASSERT_FALSE(testing_support::JournalOf("ZURGigESetRegister").empty());
+    const auto closing = std::chrono::steady_clock::now();
+    if (finalizing) {
+        finalize();
+    } else {
+        closeCVLPort(0, 0);
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - closing, 1s);
+    EXPECT_LE(testing_support::JournalOf("ZURGigESetRegister").size(), 2u);
+    EXPECT_EQ(ZURSimOpenDeviceCount(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(GrabThread, CloseDuringReconnection, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& named) {
+                             return named.param ? "Finalize" : "Close";
+                         });
+
+}  // namespace
