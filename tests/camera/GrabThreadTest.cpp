@@ -28,6 +28,15 @@ namespace {
 
 constexpr const char* kName = "XCG-V60E-1";
 
+// Waits until the simulated library was called as named; false after 5 s.
+bool AwaitCall(const std::string& call) {
+    const auto until = std::chrono::steady_clock::now() + 5s;
+    while (testing_support::JournalOf(call).empty() && std::chrono::steady_clock::now() < until) {
+        std::this_thread::sleep_for(5ms);
+    }
+    return !testing_support::JournalOf(call).empty();
+}
+
 // A session with one fast camera open on port 0 and the recorder installed.
 struct OpenCamera {
     OpenCamera() : session({{"XCG-V60E", 1}}), camera(session.Open(kName, 0)) {
@@ -278,12 +287,7 @@ TEST(GrabThread, NoCallbackNamesThePortOfACloseInProgress) {
         }
     };
     ASSERT_EQ(doCVLGrab(0, 0), 1);
-    const auto until = std::chrono::steady_clock::now() + 5s;
-    while (testing_support::JournalOf("ZURColorConvExec").empty() &&
-           std::chrono::steady_clock::now() < until) {
-        std::this_thread::sleep_for(5ms);
-    }
-    ASSERT_FALSE(testing_support::JournalOf("ZURColorConvExec").empty());
+    ASSERT_TRUE(AwaitCall("ZURColorConvExec"));
     closeCVLPort(0, 0);
     GrabThread::testHookBeforeStop = nullptr;
     for (const auto& [grabber, port] : recorder.Calls()) {
@@ -384,10 +388,6 @@ INSTANTIATE_TEST_SUITE_P(GrabThread, CameraComesBack,
                                     (named.param.restarted ? "Restarted" : "Replugged");
                          });
 
-}  // namespace
-
-namespace {
-
 // A close or finalize while the thread replays the host's settings to a
 // camera that came back, over a slow network: it waits for the write under
 // way, not for the whole replay.
@@ -405,12 +405,7 @@ TEST_P(CloseDuringReconnection, WaitsForNoReplay) {
     ZURSimSetDelay("ZURGigESetRegister", 200);
     testing_support::ClearJournal();
     ASSERT_EQ(ZURSimPlug(1, 0), 1);
-    const auto until = std::chrono::steady_clock::now() + 5s;
-    while (testing_support::JournalOf("ZURGigESetRegister").empty() &&
-           std::chrono::steady_clock::now() < until) {
-        std::this_thread::sleep_for(5ms);
-    }
-    ASSERT_FALSE(testing_support::JournalOf("ZURGigESetRegister").empty());
+    ASSERT_TRUE(AwaitCall("ZURGigESetRegister"));
     const auto closing = std::chrono::steady_clock::now();
     if (finalizing) {
         finalize();
