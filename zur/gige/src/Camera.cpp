@@ -167,12 +167,10 @@ std::uint32_t Camera::ReadRegister(std::uint32_t address, std::uint32_t& value) 
 }
 
 std::uint32_t Camera::WriteRegister(std::uint32_t address, std::uint32_t value) {
-    SettingsChanged();
     GErrorSlot error;
-    if (!arv_device_write_register(device.get(), address, value, error.Out())) {
-        return Failed(error, "register write");
-    }
-    return ZUR_ERROR_NONE;
+    const bool written = arv_device_write_register(device.get(), address, value, error.Out());
+    SettingsChanged();
+    return written ? std::uint32_t{ZUR_ERROR_NONE} : Failed(error, "register write");
 }
 
 bool Camera::HasFeature(const char* feature) {
@@ -202,17 +200,19 @@ std::uint32_t Camera::GetInteger(const char* feature, std::int64_t& value) {
 }
 
 std::uint32_t Camera::SetInteger(const char* feature, std::int64_t value) {
-    SettingsChanged();
-    return OnFeature(feature, [&](GError** error) {
+    const std::uint32_t result = OnFeature(feature, [&](GError** error) {
         arv_device_set_integer_feature_value(device.get(), feature, value, error);
     });
+    SettingsChanged();
+    return result;
 }
 
 std::uint32_t Camera::SetEnumeration(const char* feature, const char* entry) {
-    SettingsChanged();
-    return OnFeature(feature, [&](GError** error) {
+    const std::uint32_t result = OnFeature(feature, [&](GError** error) {
         arv_device_set_string_feature_value(device.get(), feature, entry, error);
     });
+    SettingsChanged();
+    return result;
 }
 
 std::uint32_t Camera::Execute(const char* command) {
@@ -441,6 +441,9 @@ std::uint32_t Camera::AllocateStream(std::uint32_t packetSize) {
 }
 
 void Camera::SettingsChanged() {
+    // Once the camera answered the write (or it was given up): every frame
+    // the camera sent while the write was on its way, however slow the
+    // answer, was taken with the old settings.
     if (const std::shared_ptr<Stream> current = CurrentStream()) {
         current->SettingsChanged();  // what is kept was taken with the old ones
     }
