@@ -27,14 +27,10 @@ using Clock = std::chrono::steady_clock;
 constexpr int kBuffers = 7;  // the caller's and the library's six spares
 constexpr auto kWarmUp = std::chrono::seconds(1);
 
-struct Counter {
-    std::atomic<long> frames{0};
-};
-
 void OnNewBuffer(ArvStream* stream, gpointer data) {
     while (ArvBuffer* buffer = arv_stream_try_pop_buffer(stream)) {
         if (arv_buffer_get_status(buffer) == ARV_BUFFER_STATUS_SUCCESS) {
-            static_cast<Counter*>(data)->frames.fetch_add(1, std::memory_order_relaxed);
+            static_cast<std::atomic<long>*>(data)->fetch_add(1, std::memory_order_relaxed);
         }
         arv_stream_push_buffer(stream, buffer);
     }
@@ -74,19 +70,19 @@ bool Measure(const char* address, double seconds) {
     for (int i = 0; i < kBuffers; ++i) {
         arv_stream_push_buffer(stream, arv_buffer_new(payload, nullptr));
     }
-    Counter counter;
-    g_signal_connect(stream, "new-buffer", G_CALLBACK(&OnNewBuffer), &counter);
+    std::atomic<long> framesDone{0};  // whole frames
+    g_signal_connect(stream, "new-buffer", G_CALLBACK(&OnNewBuffer), &framesDone);
     arv_stream_set_emit_signals(stream, TRUE);
     arv_camera_start_acquisition(camera, &error);
     g_clear_error(&error);
 
     std::this_thread::sleep_for(kWarmUp);
-    const long framesBefore = counter.frames.load();
+    const long framesBefore = framesDone.load();
     const double cpuBefore = CpuSeconds();
     const auto start = Clock::now();
     std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
     const double cpu = CpuSeconds() - cpuBefore;
-    const long frames = counter.frames.load() - framesBefore;
+    const long frames = framesDone.load() - framesBefore;
     const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
 
     arv_camera_stop_acquisition(camera, nullptr);

@@ -101,6 +101,10 @@ bool AwaitImages(int count, std::chrono::milliseconds limit) {
     std::unique_lock<std::mutex> lock(eventsLock);
     return eventsChanged.wait_for(lock, limit, [&] { return images >= count; });
 }
+int ImagesSoFar() {
+    const std::lock_guard<std::mutex> lock(eventsLock);
+    return images;
+}
 // The images seen since the last take; taking them starts afresh.
 std::vector<Seen> SeenSoFar(bool take) {
     const std::lock_guard<std::mutex> lock(eventsLock);
@@ -246,11 +250,7 @@ class HostGige : public ::testing::Test {
     void GrabThatWaits() {
         ASSERT_EQ(driver->setProperty(0, 0, "TriggerMode", 1), 1);
         for (int grab = 0; grab < 8; ++grab) {
-            int before = 0;
-            {
-                const std::lock_guard<std::mutex> lock(eventsLock);
-                before = images;
-            }
+            const int before = ImagesSoFar();
             ASSERT_EQ(driver->doCVLGrab(0, 0), 1);
             if (!AwaitImages(before + 1, 500ms)) {
                 return;
@@ -275,11 +275,7 @@ TEST_F(HostGige, ACameraThatDiesWhileAnImageIsAwaitedClosesInTimeAndOpensAgain) 
     ASSERT_EQ(driver->doCVLGrab(0, 0), 1);
     ASSERT_TRUE(AwaitImages(1, 5s));
     ASSERT_NO_FATAL_FAILURE(GrabThatWaits());
-    int imagesBefore = 0;
-    {
-        const std::lock_guard<std::mutex> lock(eventsLock);
-        imagesBefore = images;
-    }
+    const int imagesBefore = ImagesSoFar();
     camera->Kill();
 
     EXPECT_TRUE(AwaitMessage("GrabThread::ThreadMain: ZURImageCompleteWait error: 7\n", 15s));
@@ -317,10 +313,6 @@ int LevelOneLinesSince(std::size_t from) {
 std::size_t MessagesSoFar() {
     const std::lock_guard<std::mutex> lock(eventsLock);
     return messages.size();
-}
-int ImagesSoFar() {
-    const std::lock_guard<std::mutex> lock(eventsLock);
-    return images;
 }
 
 // A kill while an image is awaited (trigger mode, nothing comes) or while
