@@ -2,6 +2,8 @@
 // from four to three bytes per pixel.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <random>
 #include <string>
@@ -55,6 +57,33 @@ TEST(PixelPack, FastPathsAgreeWithTheSimpleLoopAndStayInBounds) {
         portable.pop_back();
         EXPECT_EQ(fast, expected) << pixels;
         EXPECT_EQ(portable, expected) << pixels;
+    }
+}
+
+// Frames of a few megabytes are packed with streaming stores into a target
+// brought to 16-byte alignment first: every alignment, no byte outside.
+TEST(PixelPack, LargeImagesPackAtEveryTargetAlignment) {
+    constexpr std::size_t kPixels = 700'001;  // over 2 MiB packed, and an odd count
+    std::mt19937 random(7);
+    std::vector<std::uint8_t> source(kPixels * 4);
+    for (auto& byte : source) {
+        byte = static_cast<std::uint8_t>(random());
+    }
+    std::vector<std::uint8_t> expected(kPixels * 3);
+    PackFourToThreePortable(source.data(), expected.data(), kPixels);
+    constexpr std::uint8_t kGuard = 0xEE;
+    std::vector<std::uint8_t> target(kPixels * 3 + 32);
+    for (std::size_t offset = 0; offset < 16; ++offset) {
+        std::fill(target.begin(), target.end(), kGuard);
+        const auto shift =
+            (16 - reinterpret_cast<std::uintptr_t>(target.data()) % 16 + offset) % 16;
+        std::uint8_t* packed = target.data() + shift;
+        PackFourToThree(source.data(), packed, kPixels);
+        EXPECT_TRUE(std::equal(expected.begin(), expected.end(), packed)) << offset;
+        EXPECT_TRUE(std::all_of(target.data(), packed, [](auto b) { return b == kGuard; }));
+        EXPECT_TRUE(std::all_of(packed + expected.size(), target.data() + target.size(),
+                                [](auto b) { return b == kGuard; }))
+            << offset;
     }
 }
 
