@@ -106,6 +106,7 @@ cost("DemosaicSse2", "MemcpyMonoImage")      # what a processor without AVX2 run
 cost("DemosaicPortable", "MemcpyMonoImage")  # what one without SSE2 runs
 cost("SpreadColour", "MemcpyMonoImage")      # the floor: the raw frame read, four bytes a pixel written
 cost("ColourFrame", "MemcpyMonoImage")       # the grab thread's whole work: conversion and pack
+cost("ColourFrameCold", "MemcpyMonoImageCold")  # the same from memory, as a stream's frame comes
 grab, wake = rows["GrabLatency"], rows["EventWakeUp"]
 print("latency from doCVLGrab to the callback, 1000 grabs, fast simulated camera (64 x 120):")
 print(f"  median {grab['median_us']:.1f} us, 99th percentile {grab['p99_us']:.1f} us")
