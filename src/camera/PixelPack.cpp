@@ -87,6 +87,26 @@ std::size_t ToAlignment(const std::uint8_t* target) {
     return (16u - reinterpret_cast<std::uintptr_t>(target) % 16u) % 16u;
 }
 
+// The shuffle path over a whole image: with streaming stores, the first
+// pixels bring the target to 16-byte alignment (3 x 11 = 1 modulo 16, and
+// every block of 48 bytes keeps it there).
+template <bool streaming>
+void PackShuffled(const std::uint8_t* source, std::uint8_t* target, std::size_t pixels) {
+    if constexpr (streaming) {
+        const std::size_t head = std::min(pixels, ToAlignment(target) * 11u % 16u);
+        PackFourToThreePortable(source, target, head);
+        source += head * 4;
+        target += head * 3;
+        pixels -= head;
+    }
+    const std::size_t blocks = pixels / 16;
+    PackSsse3<streaming>(source, target, blocks);
+    PackFourToThreePortable(source + blocks * 64, target + blocks * 48, pixels % 16);
+    if constexpr (streaming) {
+        EndStreaming();
+    }
+}
+
 bool HasSsse3() {
     static const bool has = [] {
         __builtin_cpu_init();
@@ -110,26 +130,8 @@ void PackFourToThree(const std::uint8_t* source, std::uint8_t* target, std::size
     // The 32-bit driver may run on any x86, so the shuffle path is chosen at
     // run time.
     if (HasSsse3()) {
-        const bool streaming = pixels * 3 >= kStreamingBytes;
-        if (streaming) {
-            // 3 x 11 = 1 modulo 16: this many pixels bring the target to a
-            // multiple of 16, and every block of 48 bytes keeps it there.
-            const std::size_t head = std::min(pixels, ToAlignment(target) * 11u % 16u);
-            PackFourToThreePortable(source, target, head);
-            source += head * 4;
-            target += head * 3;
-            pixels -= head;
-        }
-        const std::size_t blocks = pixels / 16;
-        if (streaming) {
-            PackSsse3<true>(source, target, blocks);
-        } else {
-            PackSsse3<false>(source, target, blocks);
-        }
-        PackFourToThreePortable(source + blocks * 64, target + blocks * 48, pixels % 16);
-        if (streaming) {
-            EndStreaming();
-        }
+        (pixels * 3 >= kStreamingBytes ? PackShuffled<true> : PackShuffled<false>)(source, target,
+                                                                                   pixels);
         return;
     }
 #endif
